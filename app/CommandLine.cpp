@@ -1,0 +1,78 @@
+#include "app/CommandLine.h"
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace wavfreq {
+
+namespace {
+
+constexpr std::int64_t kIntMin = std::numeric_limits<int>::min();
+constexpr std::int64_t kIntMax = std::numeric_limits<int>::max();
+
+int Clamp(std::int64_t value) {
+  return static_cast<int>(value < kIntMin ? kIntMin : value > kIntMax ? kIntMax : value);
+}
+
+bool HasPrefix(const char* argument, const char* prefix) {
+  return std::strncmp(argument, prefix, std::strlen(prefix)) == 0;
+}
+
+}  // namespace
+
+int CommandLine::ParseValue(const char* text) {
+  const char* c = text;
+  while (*c == ' ' || *c == '\t' || *c == '\n' || *c == '\v' || *c == '\f' || *c == '\r') {
+    ++c;
+  }
+  bool negative = false;
+  if (*c == '+' || *c == '-') {
+    negative = *c == '-';
+    ++c;
+  }
+  // Accumulating past the 32-bit range is pointless: stop growing there and clamp at the end.
+  std::int64_t magnitude = 0;
+  for (; *c >= '0' && *c <= '9'; ++c) {
+    if (magnitude <= kIntMax) {
+      magnitude = magnitude * 10 + (*c - '0');
+    }
+  }
+  return Clamp(negative ? -magnitude : magnitude);
+}
+
+CommandLine CommandLine::Parse(int argc, const char* const* argv) {
+  CommandLine line;
+  if (argc < 3) {
+    line.outcome = Outcome::kUsage;
+    return line;
+  }
+  line.inputPath = argv[argc - 2];
+  line.outputPath = argv[argc - 1];
+  for (int i = 1; i <= argc - 3; ++i) {
+    const char* argument = argv[i];
+    if (HasPrefix(argument, "-ch:")) {
+      line.channel = ParseValue(argument + 4);
+    } else if (HasPrefix(argument, "-rate:")) {
+      line.valueRate = ParseValue(argument + 6);
+    } else if (HasPrefix(argument, "-out:")) {
+      line.outputRate = ParseValue(argument + 5);
+    } else {
+      line.outcome = Outcome::kUnknownOption;
+      line.unknownOption = argument;
+      return line;
+    }
+  }
+  if (line.valueRate == 0) {
+    line.outcome = Outcome::kZeroRate;
+    return line;
+  }
+  // K is settled after all options, so -out:7 -rate:50 keeps 7. Twice R may leave the int range.
+  if (line.outputRate == 0) {
+    line.outputRate = Clamp(2 * static_cast<std::int64_t>(line.valueRate));
+  }
+  line.outcome = Outcome::kRun;
+  return line;
+}
+
+}  // namespace wavfreq

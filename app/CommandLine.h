@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+namespace wavfreq {
+
+/// What the command line asks for: `[-ch:N] [-rate:R] [-out:K] <input.wav> <output.txt>`.
+/// Options are matched by prefix and must stand before the two paths, which are always the last
+/// two arguments.
+class CommandLine {
+ public:
+  enum class Outcome { kRun, kUsage, kUnknownOption, kZeroRate };
+
+  /// Reads the arguments; argument 0 is the program's name.
+  static CommandLine Parse(int argc, const char* const* argv);
+
+  /// An option value read like strtol in base 10 (leading blanks, one sign, digits up to the first
+  /// other character, 0 without digits), clamped to the 32-bit range.
+  static int ParseValue(const char* text);
+
+  Outcome outcome = Outcome::kUsage;
+  /// The argument that matched no option, for kUnknownOption.
+  std::string unknownOption;
+  std::string inputPath;
+  std::string outputPath;
+  int channel = 0;
+  int valueRate = 100;
+  /// 2 x the value rate unless given; a negative rate is kept as it is.
+  int outputRate = 0;
+};
+
+}  // namespace wavfreq

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdio>
+
+namespace wavfreq {
+
+/// Every console text of the tool goes through here, to one stream with printf formatting.
+/// On a terminal each print is flushed at once so that progress dots appear as they happen;
+/// into a pipe or file the stream's buffering applies.
+class Console {
+ public:
+  explicit Console(std::FILE* stream);
+
+#if defined(__GNUC__)
+  __attribute__((format(printf, 2, 3)))
+#endif
+  void
+  Print(const char* format, ...);
+
+ private:
+  std::FILE* out;
+  bool flushEachPrint;
+};
+
+}  // namespace wavfreq

@@ -1,0 +1,79 @@
+#include "app/Platform.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+#endif
+
+#include <limits>
+
+namespace wavfreq {
+
+#ifdef _WIN32
+
+bool Platform::IsTerminal(std::FILE* stream) {
+  return _isatty(_fileno(stream)) != 0;
+}
+
+bool Platform::SeekFile(std::FILE* stream, std::uint64_t offset) {
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<__int64>::max())) {
+    return false;
+  }
+  return _fseeki64(stream, static_cast<__int64>(offset), SEEK_SET) == 0;
+}
+
+namespace {
+
+// Volume serial number and file index identify a file on Windows, whatever its path.
+bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
+  HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  bool known = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  return known;
+}
+
+}  // namespace
+
+bool Platform::SameExistingFile(const char* first, const char* second) {
+  BY_HANDLE_FILE_INFORMATION a;
+  BY_HANDLE_FILE_INFORMATION b;
+  if (!FileIdentity(first, a) || !FileIdentity(second, b)) {
+    return false;
+  }
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+#else
+
+bool Platform::IsTerminal(std::FILE* stream) {
+  return isatty(fileno(stream)) != 0;
+}
+
+bool Platform::SeekFile(std::FILE* stream, std::uint64_t offset) {
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+    return false;
+  }
+  return fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+bool Platform::SameExistingFile(const char* first, const char* second) {
+  struct stat a;
+  struct stat b;
+  if (stat(first, &a) != 0 || stat(second, &b) != 0) {
+    return false;
+  }
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+#endif
+
+}  // namespace wavfreq

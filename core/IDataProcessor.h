@@ -1,0 +1,14 @@
+#pragma once
+
+namespace wavfreq {
+
+/// Consumes a stream of integer samples, one call per sample, in stream order.
+class IDataProcessor {
+ public:
+  virtual ~IDataProcessor() {}
+  virtual void ProcessSample(int sample) = 0;
+  /// Seconds of signal given to the processor so far.
+  virtual double GetTime() = 0;
+};
+
+}  // namespace wavfreq

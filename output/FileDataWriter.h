@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "core/ErrorInfoProvider.h"
+#include "core/IDataWriter.h"
+#include "core/IErrorInfoProvider.h"
+
+namespace wavfreq {
+
+/// Writes the result table: the header text, then one "time<TAB>frequency" line per accepted
+/// value, with CR LF line ends on every platform. A value is accepted when it is the first, or
+/// when its time lies more than `interval` seconds after the last accepted one.
+///
+/// Failures are recorded, never thrown or printed: an unopenable file leaves `HasError` set and
+/// every later write a no-op; a failed write records errno and the writer carries on.
+class FileDataWriter final : public IDataWriter, public IErrorInfoProvider {
+ public:
+  FileDataWriter(const char* path, double interval);
+  ~FileDataWriter() override;
+  FileDataWriter(const FileDataWriter&) = delete;
+  FileDataWriter& operator=(const FileDataWriter&) = delete;
+
+  void WriteValue(double time, double frequency) override {
+    if (!firstValuePending && !(time - lastTime > interval)) {
+      return;
+    }
+    lastTime = time;
+    firstValuePending = false;
+    if (file != nullptr) {
+      AppendValueLine(time, frequency);
+    }
+  }
+
+  void WriteText(const char* text) override;
+
+  /// Pushes everything written so far to the operating system, so that a full disk shows up in
+  /// the error record before the run reports success.
+  void Flush();
+
+  bool HasError() const override { return errorInfo.HasError(); }
+  int GetErrorCode() const override { return errorInfo.GetErrorCode(); }
+  std::string GetErrorMessage() const override { return errorInfo.GetErrorMessage(); }
+
+ private:
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+  // Room for the longest value line: two fixed-point doubles of up to 309 integer digits.
+  static constexpr std::size_t kLongestLine = 700;
+
+  void AppendValueLine(double time, double frequency);
+  void WriteBuffer();
+
+  ErrorInfoProvider errorInfo;
+  std::FILE* file = nullptr;
+  const double interval;
+  double lastTime = 0.0;
+  bool firstValuePending = true;
+  std::unique_ptr<char[]> buffer;
+  std::size_t used = 0;
+};
+
+}  // namespace wavfreq

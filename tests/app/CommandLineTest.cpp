@@ -1,0 +1,85 @@
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace wavfreq {
+namespace {
+
+CommandLine Parse(std::vector<const char*> arguments) {
+  arguments.insert(arguments.begin(), "wavfreq");
+  return CommandLine::Parse(static_cast<int>(arguments.size()), arguments.data());
+}
+
+TEST(CommandLineTest, ValuesAreReadLikeStrtolAndClampedTo32Bits) {
+  EXPECT_EQ(CommandLine::ParseValue(""), 0);
+  EXPECT_EQ(CommandLine::ParseValue("abc"), 0);
+  EXPECT_EQ(CommandLine::ParseValue("3x"), 3);
+  EXPECT_EQ(CommandLine::ParseValue("  \t-12"), -12);
+  EXPECT_EQ(CommandLine::ParseValue("+7"), 7);
+  EXPECT_EQ(CommandLine::ParseValue("- 7"), 0);
+  EXPECT_EQ(CommandLine::ParseValue("2147483647"), 2147483647);
+  EXPECT_EQ(CommandLine::ParseValue("2147483648"), 2147483647);
+  EXPECT_EQ(CommandLine::ParseValue("-2147483648"), -2147483647 - 1);
+  EXPECT_EQ(CommandLine::ParseValue("99999999999"), 2147483647);
+  EXPECT_EQ(CommandLine::ParseValue("-99999999999"), -2147483647 - 1);
+  EXPECT_EQ(CommandLine::ParseValue("123456789012345678901234567890"), 2147483647);
+}
+
+TEST(CommandLineTest, TwoArgumentsAreThePathsWithDefaults) {
+  CommandLine line = Parse({"in.wav", "out.txt"});
+  EXPECT_EQ(line.outcome, CommandLine::Outcome::kRun);
+  EXPECT_EQ(line.inputPath, "in.wav");
+  EXPECT_EQ(line.outputPath, "out.txt");
+  EXPECT_EQ(line.channel, 0);
+  EXPECT_EQ(line.valueRate, 100);
+  EXPECT_EQ(line.outputRate, 200);
+
+  // The last two positions are always the paths, even when they look like options.
+  line = Parse({"-ch:1", "out.txt"});
+  EXPECT_EQ(line.inputPath, "-ch:1");
+  EXPECT_EQ(line.channel, 0);
+}
+
+TEST(CommandLineTest, TooFewArgumentsAskForUsage) {
+  EXPECT_EQ(Parse({}).outcome, CommandLine::Outcome::kUsage);
+  EXPECT_EQ(Parse({"in.wav"}).outcome, CommandLine::Outcome::kUsage);
+}
+
+TEST(CommandLineTest, OptionsMatchByPrefixAndLaterOnesWin) {
+  EXPECT_EQ(Parse({"-ch:", "a", "b"}).channel, 0);
+  EXPECT_EQ(Parse({"-ch:3x", "a", "b"}).channel, 3);
+  EXPECT_EQ(Parse({"-ch:2", "-ch:0", "a", "b"}).channel, 0);
+  EXPECT_EQ(Parse({"-ch:-1", "a", "b"}).channel, -1);
+}
+
+TEST(CommandLineTest, OutputRateIsSettledAfterAllOptions) {
+  EXPECT_EQ(Parse({"-rate:50", "a", "b"}).outputRate, 100);
+  EXPECT_EQ(Parse({"-rate:50", "-out:0", "a", "b"}).outputRate, 100);
+  EXPECT_EQ(Parse({"-out:7", "-rate:50", "a", "b"}).outputRate, 7);
+  EXPECT_EQ(Parse({"-out:-5", "a", "b"}).outputRate, -5);
+  EXPECT_EQ(Parse({"-rate:-3", "a", "b"}).outputRate, -6);
+  EXPECT_EQ(Parse({"-rate:2000000000", "a", "b"}).outputRate, 2147483647);
+  EXPECT_EQ(Parse({"-rate:-2000000000", "a", "b"}).outputRate, -2147483647 - 1);
+}
+
+TEST(CommandLineTest, UnknownOptionStopsTheLoop) {
+  for (const char* bad : {"-ch", "-CH:1", "-channel:1", "in.wav"}) {
+    CommandLine line = Parse({bad, "-rate:0", "a", "b"});
+    EXPECT_EQ(line.outcome, CommandLine::Outcome::kUnknownOption) << bad;
+    EXPECT_EQ(line.unknownOption, bad);
+  }
+  // Options after the paths put the input path in option position.
+  CommandLine line = Parse({"in.wav", "out.txt", "-ch:1"});
+  EXPECT_EQ(line.unknownOption, "in.wav");
+}
+
+TEST(CommandLineTest, ZeroValueRateIsRefused) {
+  EXPECT_EQ(Parse({"-rate:0", "a", "b"}).outcome, CommandLine::Outcome::kZeroRate);
+  EXPECT_EQ(Parse({"-rate:", "a", "b"}).outcome, CommandLine::Outcome::kZeroRate);
+  EXPECT_EQ(Parse({"-rate:abc", "a", "b"}).outcome, CommandLine::Outcome::kZeroRate);
+}
+
+}  // namespace
+}  // namespace wavfreq

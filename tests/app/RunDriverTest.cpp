@@ -1,0 +1,233 @@
+#include "app/RunDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace wavfreq {
+namespace {
+
+/// What the doubles below are told to do, and what they saw. One run at a time.
+struct Script {
+  bool openSucceeds = true;
+  int sampleRate = 4;
+  int frames = 10;
+  int failAtFrame = -1;  // ReadNextFrame fails here with an error recorded
+  bool writerFailsToOpen = false;
+  bool writerFailsOnFlush = false;
+  std::vector<std::string> events;
+  std::vector<int> samples;
+  int windowLength = 0;
+  double interval = 0;
+};
+Script script;
+
+class FakeSource final : public IWavFileSource, public IErrorInfoProvider {
+ public:
+  FakeSource() { script.events.push_back("source created"); }
+  ~FakeSource() override { script.events.push_back("source destroyed"); }
+  int GetBitsPerSample() override { return 16; }
+  int GetSampleRate() override { return script.sampleRate; }
+  int GetChannelCount() override { return 2; }
+  bool ReadNextFrame() override {
+    if (failed || position + 1 >= script.frames) {
+      atEnd = !failed;
+      return false;
+    }
+    ++position;
+    if (position == script.failAtFrame) {
+      failed = true;
+      return false;
+    }
+    return true;
+  }
+  std::int64_t GetPosition() override { return position; }
+  int GetSample(int channel) override { return static_cast<int>(position) * 10 + channel; }
+  bool Open(const char* path) override {
+    script.events.push_back(std::string("open ") + path);
+    failed = !script.openSucceeds;
+    return script.openSucceeds;
+  }
+  void Close() override {}
+  bool IsEndOfData() override { return atEnd; }
+  bool HasError() const override { return failed; }
+  int GetErrorCode() const override { return failed ? 0 : 99; }
+  std::string GetErrorMessage() const override { return failed ? "Error! Source failed." : ""; }
+
+ private:
+  std::int64_t position = -1;
+  bool atEnd = false;
+  bool failed = false;
+};
+
+class FakeMean final : public IWavMean {
+ public:
+  FakeMean(std::int64_t, double) { script.events.push_back("mean created"); }
+  ~FakeMean() override { script.events.push_back("mean destroyed"); }
+  double AddSample(double) override { return 0; }
+  double GetSampleCount() override { return 0; }
+  double GetMean() override { return 0; }
+  double GetTotalSampleCount() override { return 0; }
+};
+
+class FakeWriter final : public IDataWriter, public IErrorInfoProvider {
+ public:
+  FakeWriter(const char* path, double interval) : failed(script.writerFailsToOpen) {
+    script.events.push_back(std::string("writer created ") + path);
+    script.interval = interval;
+  }
+  ~FakeWriter() override { script.events.push_back("writer destroyed"); }
+  void WriteValue(double, double) override {}
+  void WriteText(const char*) override {}
+  void Flush() {
+    script.events.push_back("writer flushed");
+    failed = failed || script.writerFailsOnFlush;
+  }
+  bool HasError() const override { return failed; }
+  int GetErrorCode() const override { return failed ? 28 : 0; }
+  std::string GetErrorMessage() const override { return failed ? "Writer failed." : ""; }
+
+ private:
+  bool failed;
+};
+
+class FakeMeter final : public IDataProcessor {
+ public:
+  FakeMeter(IDataWriter&, IWavMean&, int windowLength, int) {
+    script.events.push_back("meter created");
+    script.windowLength = windowLength;
+  }
+  ~FakeMeter() override { script.events.push_back("meter destroyed"); }
+  void ProcessSample(int sample) override { script.samples.push_back(sample); }
+  double GetTime() override { return 0; }
+};
+
+struct FakeComponents {
+  using Source = FakeSource;
+  using Mean = FakeMean;
+  using Writer = FakeWriter;
+  using Meter = FakeMeter;
+};
+
+class RunDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override { script = Script(); }
+
+  int Measure(std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), "wavfreq");
+    std::FILE* capture = std::tmpfile();
+    int code;
+    {
+      Console console(capture);
+      code = RunDriver::Measure<FakeComponents>(
+          CommandLine::Parse(static_cast<int>(arguments.size()), arguments.data()), console);
+    }
+    output = ReadBack(capture);
+    return code;
+  }
+
+  static std::string ReadBack(std::FILE* capture) {
+    std::fflush(capture);
+    std::rewind(capture);
+    std::string text;
+    for (int c; (c = std::fgetc(capture)) != EOF;) {
+      text += static_cast<char>(c);
+    }
+    std::fclose(capture);
+    return text;
+  }
+
+  std::string output;
+};
+
+TEST_F(RunDriverTest, SuccessfulRunCreatesAndDestroysInOrder) {
+  script.frames = 9;
+  EXPECT_EQ(Measure({"-ch:1", "-rate:2", "in.wav", "out.txt"}), 0);
+  EXPECT_EQ(output, "Sample rate: 4 Hz, 16-bit PCM, Channels: 2\nCurrent channel: 1\n...");
+  const std::vector<std::string> expected = {
+      "source created", "open in.wav",     "mean created",    "writer created out.txt",
+      "meter created",  "writer flushed",  "meter destroyed", "writer destroyed",
+      "mean destroyed", "source destroyed"};
+  EXPECT_EQ(script.events, expected);
+  EXPECT_EQ(script.windowLength, 2);  // 4 / 2
+  EXPECT_EQ(script.interval, 1.0 / 4);
+  std::vector<int> samples;
+  for (int i = 0; i < 9; ++i) {
+    samples.push_back(i * 10 + 1);
+  }
+  EXPECT_EQ(script.samples, samples);
+}
+
+TEST_F(RunDriverTest, DotsComeAtEveryStartedSecond) {
+  script.sampleRate = 4;
+  for (int frames : {0, 1, 4, 5, 8, 9}) {
+    script.frames = frames;
+    Measure({"in.wav", "out.txt"});
+    const std::size_t dots = output.size() - output.find_last_of('\n') - 1;
+    EXPECT_EQ(dots, static_cast<std::size_t>((frames + 3) / 4)) << frames;
+  }
+}
+
+TEST_F(RunDriverTest, RefusedInputPrintsTheSourcesErrorLine) {
+  script.openSucceeds = false;
+  EXPECT_EQ(Measure({"in.wav", "out.txt"}), 2);
+  EXPECT_EQ(output, "\nError! (0) Error! Source failed.\n");
+  EXPECT_EQ(script.events,
+            (std::vector<std::string>{"source created", "open in.wav", "source destroyed"}));
+}
+
+TEST_F(RunDriverTest, SampleRateWithoutTimeBaseIsRefusedBeforeTheFormatLine) {
+  for (int rate : {0, -1, -2147483647 - 1}) {
+    script.sampleRate = rate;
+    EXPECT_EQ(Measure({"in.wav", "out.txt"}), 2);
+    EXPECT_EQ(output, "\nError! (0) Error! Input file has an unsupported sample rate.\n");
+  }
+}
+
+TEST_F(RunDriverTest, ReadErrorEndsWithTheErrorLineAfterTheDots) {
+  script.frames = 100;
+  script.failAtFrame = 6;
+  EXPECT_EQ(Measure({"in.wav", "out.txt"}), 3);
+  EXPECT_EQ(output,
+            "Sample rate: 4 Hz, 16-bit PCM, Channels: 2\nCurrent channel: 0\n.."
+            "\nError! (0) Error! Source failed.\n");
+  EXPECT_EQ(script.samples.size(), 6u);
+  // A source error keeps precedence over the writer's.
+  EXPECT_EQ(std::count(script.events.begin(), script.events.end(), "writer flushed"), 0);
+}
+
+TEST_F(RunDriverTest, UnwritableResultFileEndsWithCode4) {
+  script.writerFailsToOpen = true;
+  EXPECT_EQ(Measure({"in.wav", "out.txt"}), 4);
+  EXPECT_EQ(output,
+            "Sample rate: 4 Hz, 16-bit PCM, Channels: 2\nCurrent channel: 0\n"
+            "\nError! (28) Writer failed.\n");
+  EXPECT_TRUE(script.samples.empty());
+  EXPECT_EQ(std::count(script.events.begin(), script.events.end(), "meter created"), 0);
+
+  script = Script();
+  script.writerFailsOnFlush = true;
+  EXPECT_EQ(Measure({"in.wav", "out.txt"}), 4);
+  EXPECT_EQ(output,
+            "Sample rate: 4 Hz, 16-bit PCM, Channels: 2\nCurrent channel: 0\n..."
+            "\nError! (28) Writer failed.\n");
+}
+
+TEST_F(RunDriverTest, WindowIsTheTruncatedQuotientAndMayBeZero) {
+  script.sampleRate = 22050;
+  Measure({"in.wav", "out.txt"});
+  EXPECT_EQ(script.windowLength, 220);
+  script.sampleRate = 8000;
+  Measure({"-rate:300", "in.wav", "out.txt"});
+  EXPECT_EQ(script.windowLength, 26);
+  Measure({"-rate:9000", "in.wav", "out.txt"});
+  EXPECT_EQ(script.windowLength, 0);
+  Measure({"-out:-5", "in.wav", "out.txt"});
+  EXPECT_EQ(script.interval, -0.2);
+}
+
+}  // namespace
+}  // namespace wavfreq

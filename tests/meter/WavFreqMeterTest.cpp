@@ -1,0 +1,168 @@
+#include "meter/WavFreqMeter.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "meter/ConstMean.h"
+#include "support/RecordingWriter.h"
+#include "support/ScriptedMean.h"
+
+namespace wavfreq {
+namespace {
+
+using test::RecordingWriter;
+
+const std::vector<int> kTone1000At8000 = {383, 924, 924, 383, -383, -924, -924, -383};
+
+std::vector<std::pair<double, double>> Measure(const std::vector<int>& samples, int window,
+                                               int rate) {
+  RecordingWriter writer;
+  ConstMean mean(0, 0.0);
+  WavFreqMeter meter(writer, mean, window, rate);
+  for (int sample : samples) {
+    meter.ProcessSample(sample);
+  }
+  return writer.values;
+}
+
+std::vector<int> Repeat(const std::vector<int>& pattern, std::size_t count) {
+  std::vector<int> samples;
+  for (std::size_t i = 0; i < count; ++i) {
+    samples.push_back(pattern[i % pattern.size()]);
+  }
+  return samples;
+}
+
+TEST(WavFreqMeterTest, WritesTheHeaderOnceWhenConstructed) {
+  RecordingWriter writer;
+  ConstMean mean(0, 0.0);
+  WavFreqMeter meter(writer, mean, 80, 8000);
+  EXPECT_EQ(writer.texts, std::vector<std::string>{"Time:  \tFreq:\n"});
+  EXPECT_TRUE(writer.values.empty());
+}
+
+TEST(WavFreqMeterTest, ToneOf1000HzFillsTheWindowAsWorkedOut) {
+  auto reports = Measure(Repeat(kTone1000At8000, 400), 80, 8000);
+  // One report per crossing, at positions 4, 8, 12, ...
+  ASSERT_EQ(reports.size(), 99u);
+  EXPECT_DOUBLE_EQ(reports[0].first, 0.00015625);
+  EXPECT_DOUBLE_EQ(reports[0].second, 8000.0 / 9.0);
+  EXPECT_DOUBLE_EQ(reports[1].first, 0.00040625);
+  EXPECT_DOUBLE_EQ(reports[1].second, 8000.0 / 8.5);
+  EXPECT_DOUBLE_EQ(reports[18].first, 0.00465625);  // position 76: 19 values, sum 76.5
+  EXPECT_DOUBLE_EQ(reports[18].second, 8000.0 / (153.0 / 19.0));
+  EXPECT_DOUBLE_EQ(reports[19].first, 0.0051875);  // position 80: the 4.5 is trimmed
+  EXPECT_EQ(reports[19].second, 1000.0);
+  EXPECT_DOUBLE_EQ(reports[20].first, 0.0054375);  // position 84: sum 80.0 is not trimmed
+  EXPECT_EQ(reports[20].second, 1000.0);
+  for (std::size_t i = 21; i < reports.size(); ++i) {
+    const double position = 4.0 * static_cast<double>(i + 1);
+    EXPECT_DOUBLE_EQ(reports[i].first, (position - 40.5) / 8000.0) << i;
+    EXPECT_EQ(reports[i].second, 1000.0) << i;
+  }
+}
+
+TEST(WavFreqMeterTest, EarlyReportCanHaveANegativeTime) {
+  auto reports = Measure({5, 5, 0}, 80, 8000);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_DOUBLE_EQ(reports[0].first, -0.0000625);
+  EXPECT_DOUBLE_EQ(reports[0].second, 8000.0 / 6.0);
+}
+
+TEST(WavFreqMeterTest, SignalsThatNeverCrossReportNothing) {
+  EXPECT_TRUE(Measure(std::vector<int>(100, 0), 80, 8000).empty());
+  EXPECT_TRUE(Measure(std::vector<int>(100, 7), 80, 8000).empty());
+  // Touching the level and returning to the same side is one crossing; its distance from the
+  // stream start (2 steps) is stored.
+  auto touch = Measure({5, 0, 5, 5}, 80, 8000);
+  ASSERT_EQ(touch.size(), 1u);
+  EXPECT_DOUBLE_EQ(touch[0].second, 8000.0 / 4.0);
+}
+
+TEST(WavFreqMeterTest, StepsOnTheLevelDoNotCountTowardsTheDistance) {
+  // Stores 3.0 at the first 0 and another 3.0 at the last 0.
+  auto reports = Measure({5, 5, 0, 0, 0, -5, -5, 0}, 80, 8000);
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_DOUBLE_EQ(reports[1].second, 8000.0 / 6.0);
+  EXPECT_DOUBLE_EQ(reports[1].first, (7.0 - 3.0 - 1.0) / 8000.0);
+}
+
+TEST(WavFreqMeterTest, CrossingWithinOneSampleIsReportedButNotStored) {
+  // 10, -10, 10: fractions 0.5 each. The first crossing stores 2.5 (2 steps + 0.5); the second
+  // brings sinceCrossing to 0.5 + 0.5 = 1.0, which is not above 1.0.
+  auto reports = Measure({10, 10, -10, 10}, 80, 8000);
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_DOUBLE_EQ(reports[0].second, 8000.0 / 5.0);
+  EXPECT_DOUBLE_EQ(reports[1].second, 8000.0 / 5.0);
+  EXPECT_DOUBLE_EQ(reports[1].first, (3.0 - 1.25 - 0.5) / 8000.0);
+}
+
+TEST(WavFreqMeterTest, WindowOfZeroOrBelowReportsNothing) {
+  auto samples = Repeat(kTone1000At8000, 800);
+  EXPECT_TRUE(Measure(samples, 0, 8000).empty());
+  EXPECT_TRUE(Measure(samples, -3, 8000).empty());
+  EXPECT_TRUE(Measure(samples, 3, 8000).empty());  // every distance (4.0) exceeds the window
+}
+
+TEST(WavFreqMeterTest, FirstShortDistanceKeepsTheSumAboveTheWindow) {
+  // Window 82: a first distance of 1.5, then distances of 4.0, settles on 21 values summing 84.
+  std::vector<int> samples = {-1, 1};  // crossing at 1.5 steps from the start: 1 + 0.5
+  for (int i = 0; i < 100; ++i) {
+    for (int sample : {1, 1, 1, 1, -1, -1, -1, -1}) {
+      samples.push_back(sample);
+    }
+  }
+  auto reports = Measure(samples, 82, 8000);
+  ASSERT_FALSE(reports.empty());
+  EXPECT_DOUBLE_EQ(reports.back().second, 8000.0 / (168.0 / 21.0));
+}
+
+TEST(WavFreqMeterTest, GetTimeCountsEverySampleGiven) {
+  RecordingWriter writer;
+  ConstMean mean(0, 0.0);
+  WavFreqMeter meter(writer, mean, 80, 8000);
+  EXPECT_EQ(meter.GetTime(), 0.0);
+  for (int i = 0; i < 4000; ++i) {
+    meter.ProcessSample(i % 3);
+  }
+  EXPECT_EQ(meter.GetTime(), 0.5);
+}
+
+TEST(WavFreqMeterTest, LaggingProviderDelaysButDoesNotChangeTheReports) {
+  auto samples = Repeat(kTone1000At8000, 1010);
+  const auto reference = Measure(samples, 80, 8000);
+
+  // The provider accounts for samples only in blocks of 37: the meter holds samples back and
+  // works each backlog off, oldest first, at its own stream position.
+  std::vector<double> counts;
+  for (std::size_t i = 1; i <= samples.size(); ++i) {
+    counts.push_back(static_cast<double>(i - i % 37));
+  }
+  test::ScriptedMean lagging(counts, 0.0);
+  RecordingWriter writer;
+  WavFreqMeter meter(writer, lagging, 80, 8000);
+  for (int sample : samples) {
+    meter.ProcessSample(sample);
+  }
+  EXPECT_EQ(lagging.added.size(), samples.size());  // AddSample once per sample, held or not
+  ASSERT_LT(writer.values.size(), reference.size());
+  ASSERT_GT(writer.values.size(), reference.size() - 20);
+  for (std::size_t i = 0; i < writer.values.size(); ++i) {
+    EXPECT_EQ(writer.values[i], reference[i]) << i;
+  }
+  EXPECT_EQ(meter.GetTime(), 1010.0 / 8000.0);  // deferred samples count too
+}
+
+TEST(WavFreqMeterTest, ProviderThatNeverCatchesUpHoldsEverythingAfterTheFirst) {
+  test::ScriptedMean stuck(std::vector<double>(50, 0.0), 0.0);
+  RecordingWriter writer;
+  WavFreqMeter meter(writer, stuck, 80, 8000);
+  for (int sample : Repeat(kTone1000At8000, 50)) {
+    meter.ProcessSample(sample);
+  }
+  EXPECT_TRUE(writer.values.empty());
+}
+
+}  // namespace
+}  // namespace wavfreq

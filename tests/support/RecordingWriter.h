@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/IDataWriter.h"
+
+namespace wavfreq::test {
+
+/// Keeps every value and text offered to it, unthinned.
+class RecordingWriter final : public IDataWriter {
+ public:
+  void WriteValue(double time, double frequency) override { values.emplace_back(time, frequency); }
+  void WriteText(const char* text) override { texts.emplace_back(text); }
+
+  std::vector<std::pair<double, double>> values;
+  std::vector<std::string> texts;
+};
+
+}  // namespace wavfreq::test

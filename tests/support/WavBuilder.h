@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/TempFile.h"
+
+namespace wavfreq::test {
+
+/// Building blocks for WAV files of any shape: arbitrary ids and sizes, pad bytes or none,
+/// truncation by cutting the returned bytes.
+Bytes Le16(std::uint16_t value);
+Bytes Le32(std::uint32_t value);
+Bytes Concat(std::initializer_list<Bytes> parts);
+
+/// A chunk: 4-byte id, size (the payload's unless given), payload, and a pad byte after an
+/// odd-sized payload unless `pad` is false.
+Bytes Chunk(const std::string& id, const Bytes& payload, std::optional<std::uint32_t> size = {},
+            bool pad = true);
+/// The outer chunk: "RIFF", size (of form type plus body unless given), form type, body.
+Bytes Riff(const Bytes& body, const std::string& form = "WAVE",
+           std::optional<std::uint32_t> size = {});
+/// The 16-byte format record, optionally followed by `extra` bytes of extension.
+Bytes FmtPayload(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
+                 std::size_t extra = 0);
+/// A complete file: RIFF/WAVE, "fmt " with PCM tag 1, "data" with `data`.
+Bytes PcmWav(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits, const Bytes& data);
+
+/// Interleaved 16-bit frames; `channels[c][i]` is sample i of channel c.
+Bytes Frames16(const std::vector<std::vector<int>>& channels);
+/// Interleaved 8-bit frames of raw byte values.
+Bytes Frames8(const std::vector<std::vector<int>>& channels);
+/// A sine of `frequency` Hz at `amplitude`, `count` samples at `rate`, rounded to integers.
+std::vector<int> Sine(double frequency, double amplitude, std::uint32_t rate, std::size_t count,
+                      double phase = 0.0);
+
+}  // namespace wavfreq::test

@@ -1,0 +1,185 @@
+#include "wav/WavFileSource.h"
+
+#include <gtest/gtest.h>
+
+#include "support/FaultyStream.h"
+#include "support/TempFile.h"
+#include "support/WavBuilder.h"
+#include "wav/MemoryByteStream.h"
+
+namespace wavfreq {
+namespace {
+
+using namespace test;
+
+const char kCannotRead[] = "Error! Input file can not be read.";
+const char kCannotReadTruncated[] = "Error! Input file can not be read.\n";
+
+void ExpectNeutral(WavFileSource& source) {
+  EXPECT_EQ(source.GetBitsPerSample(), 0);
+  EXPECT_EQ(source.GetSampleRate(), 0);
+  EXPECT_EQ(source.GetChannelCount(), 0);
+  EXPECT_FALSE(source.ReadNextFrame());
+  EXPECT_EQ(source.GetPosition(), 0);
+  EXPECT_EQ(source.GetSample(0), 0);
+  EXPECT_FALSE(source.IsEndOfData());
+}
+
+TEST(WavFileSourceTest, NeverOpenedSourceAnswersNeutralValues) {
+  WavFileSource source;
+  ExpectNeutral(source);
+  EXPECT_FALSE(source.HasError());
+}
+
+TEST(WavFileSourceTest, ReadsEveryFrameThenReportsTheEnd) {
+  TempFile wav(".wav", PcmWav(2, 44100, 16, Frames16({{1, 2, 3}, {-1, -2, -3}})));
+  WavFileSource source;
+  ASSERT_TRUE(source.Open(wav.c_str()));
+  EXPECT_EQ(source.GetSampleRate(), 44100);
+  EXPECT_EQ(source.GetBitsPerSample(), 16);
+  EXPECT_EQ(source.GetChannelCount(), 2);
+  EXPECT_EQ(source.GetPosition(), -1);
+  EXPECT_FALSE(source.IsEndOfData());
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(source.ReadNextFrame());
+    EXPECT_EQ(source.GetPosition(), i);
+    EXPECT_EQ(source.GetSample(0), i + 1);
+    EXPECT_EQ(source.GetSample(1), -(i + 1));
+  }
+  EXPECT_FALSE(source.ReadNextFrame());
+  EXPECT_TRUE(source.IsEndOfData());
+  EXPECT_FALSE(source.HasError());
+  EXPECT_EQ(source.GetPosition(), 3);
+  EXPECT_EQ(source.GetSample(1), -3);  // the last frame stays readable
+  EXPECT_FALSE(source.ReadNextFrame());
+  EXPECT_EQ(source.GetPosition(), 4);
+}
+
+TEST(WavFileSourceTest, DecodesEightAndSixteenBitSamples) {
+  TempFile wav8(".wav", PcmWav(4, 8000, 8, {0, 127, 128, 255}));
+  WavFileSource source;
+  ASSERT_TRUE(source.Open(wav8.c_str()));
+  ASSERT_TRUE(source.ReadNextFrame());
+  EXPECT_EQ(source.GetSample(0), -127);
+  EXPECT_EQ(source.GetSample(1), 0);
+  EXPECT_EQ(source.GetSample(2), 1);
+  EXPECT_EQ(source.GetSample(3), 128);
+  EXPECT_EQ(source.GetSample(-1), 0);
+  EXPECT_EQ(source.GetSample(4), 0);
+
+  TempFile wav16(".wav", PcmWav(3, 8000, 16, {0x00, 0x80, 0xFF, 0x7F, 0xFF, 0xFF}));
+  ASSERT_TRUE(source.Open(wav16.c_str()));
+  ASSERT_TRUE(source.ReadNextFrame());
+  EXPECT_EQ(source.GetSample(0), -32768);
+  EXPECT_EQ(source.GetSample(1), 32767);
+  EXPECT_EQ(source.GetSample(2), -1);
+  EXPECT_EQ(source.GetSample(3), 0);
+}
+
+TEST(WavFileSourceTest, OtherWidthsReadFramesButDecodeAsZero) {
+  for (int depth : {24, 32, 12}) {
+    const auto bits = static_cast<std::uint16_t>(depth);
+    const std::size_t bytes = bits / 8u;
+    TempFile wav(".wav", PcmWav(2, 8000, bits, Bytes(bytes * 2 * 3, 0x5A)));
+    WavFileSource source;
+    ASSERT_TRUE(source.Open(wav.c_str()));
+    EXPECT_EQ(source.GetBitsPerSample(), bits);
+    int frames = 0;
+    while (source.ReadNextFrame()) {
+      ++frames;
+      EXPECT_EQ(source.GetSample(0), bits == 12 ? 0x5A - 127 : 0);
+    }
+    EXPECT_EQ(frames, 3);
+  }
+}
+
+TEST(WavFileSourceTest, DataChunkLongerThanTheFileEndsInAReadError) {
+  Bytes file = Riff(Concat(
+      {Chunk("fmt ", FmtPayload(1, 1, 8000, 16)), Chunk("data", {1, 0, 2, 0, 3}, 100, false)}));
+  TempFile wav(".wav", file);
+  WavFileSource source;
+  ASSERT_TRUE(source.Open(wav.c_str()));
+  EXPECT_TRUE(source.ReadNextFrame());
+  EXPECT_TRUE(source.ReadNextFrame());
+  EXPECT_FALSE(source.ReadNextFrame());  // one byte of the third frame is there
+  EXPECT_TRUE(source.HasError());
+  EXPECT_EQ(source.GetErrorCode(), 0);
+  EXPECT_EQ(source.GetErrorMessage(), kCannotReadTruncated);
+  ExpectNeutral(source);
+}
+
+TEST(WavFileSourceTest, FailingRefillIsAReadErrorWithoutLineFeed) {
+  Bytes data(static_cast<std::size_t>(mmio::kBufferSize) * 2, 0x10);
+  Bytes file = PcmWav(1, 8000, 16, data);
+  WavFileSource source;
+  ASSERT_TRUE(source.OpenStream(std::make_unique<FaultyStream>(file, file.size() / 2)));
+  std::int64_t frames = 0;
+  while (source.ReadNextFrame()) {
+    ++frames;
+  }
+  EXPECT_GT(frames, 0);
+  EXPECT_LT(frames, static_cast<std::int64_t>(data.size() / 2));
+  EXPECT_EQ(source.GetErrorMessage(), kCannotRead);
+  EXPECT_FALSE(source.IsEndOfData());
+}
+
+TEST(WavFileSourceTest, OpenReplacesTheFileAndItsError) {
+  TempFile good(".wav", PcmWav(1, 8000, 8, {200, 201}));
+  WavFileSource source;
+  ASSERT_TRUE(source.Open(good.c_str()));
+  ASSERT_TRUE(source.ReadNextFrame());
+
+  EXPECT_FALSE(source.Open("/nonexistent/input.wav"));
+  EXPECT_TRUE(source.HasError());
+  EXPECT_EQ(source.GetErrorMessage(), kCannotRead);
+  ExpectNeutral(source);
+
+  ASSERT_TRUE(source.Open(good.c_str()));
+  EXPECT_FALSE(source.HasError());
+  EXPECT_EQ(source.GetPosition(), -1);
+  source.Close();
+  ExpectNeutral(source);
+  EXPECT_FALSE(source.HasError());
+}
+
+TEST(WavFileSourceTest, CloseKeepsARecordedError) {
+  WavFileSource source;
+  EXPECT_FALSE(source.Open("/nonexistent/input.wav"));
+  source.Close();
+  EXPECT_TRUE(source.HasError());
+  EXPECT_EQ(source.GetErrorMessage(), kCannotRead);
+}
+
+TEST(WavFileSourceTest, EveryTruncationFailsCleanly) {
+  Bytes file = Riff(
+      Concat({Chunk("LIST", {'I', 'N', 'F', 'O', 1}), Chunk("fmt ", FmtPayload(1, 2, 8000, 16, 2)),
+              Chunk("data", Frames16({{1, 2, 3, 4}, {5, 6, 7, 8}}))}));
+  for (std::size_t length = 0; length < file.size(); ++length) {
+    WavFileSource source;
+    if (!source.OpenStream(std::make_unique<MemoryByteStream>(file.data(), length))) {
+      EXPECT_TRUE(source.HasError()) << length;
+      EXPECT_FALSE(source.GetErrorMessage().empty());
+      continue;
+    }
+    int frames = 0;
+    while (source.ReadNextFrame()) {
+      ++frames;
+    }
+    // A cut inside the sample data surfaces as the read error, never as a clean end.
+    EXPECT_LT(frames, 4) << length;
+    EXPECT_EQ(source.GetErrorMessage(), kCannotReadTruncated) << length;
+  }
+}
+
+TEST(WavFileSourceTest, ErrorsReadThroughTheInterfaceAreTheRecord) {
+  std::unique_ptr<IErrorInfoProvider> source = std::make_unique<WavFileSource>();
+  EXPECT_FALSE(source->HasError());
+  auto* asSource = dynamic_cast<WavFileSource*>(source.get());
+  ASSERT_NE(asSource, nullptr);
+  asSource->Open("/nonexistent/input.wav");
+  EXPECT_TRUE(source->HasError());
+  EXPECT_EQ(source->GetErrorMessage(), kCannotRead);
+}
+
+}  // namespace
+}  // namespace wavfreq

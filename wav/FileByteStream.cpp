@@ -1,0 +1,64 @@
+#include "wav/FileByteStream.h"
+
+#include "app/Platform.h"
+
+namespace wavfreq {
+
+std::unique_ptr<FileByteStream> FileByteStream::Open(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) {
+    return nullptr;
+  }
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  return std::unique_ptr<FileByteStream>(new FileByteStream(file));
+}
+
+FileByteStream::~FileByteStream() {
+  std::fclose(file);
+}
+
+std::int64_t FileByteStream::Read(char* destination, std::int64_t size) {
+  if (size <= 0) {
+    return 0;
+  }
+  std::size_t count = std::fread(destination, 1, static_cast<std::size_t>(size), file);
+  position += count;
+  if (count == 0 && std::ferror(file) != 0) {
+    std::clearerr(file);
+    return -1;
+  }
+  // A partial read followed by a fault reports the bytes now; the next call meets the fault.
+  std::clearerr(file);
+  return static_cast<std::int64_t>(count);
+}
+
+bool FileByteStream::Seek(std::uint64_t offset) {
+  if (offset == position) {
+    return true;
+  }
+  if (Platform::SeekFile(file, offset)) {
+    position = offset;
+    return true;
+  }
+  // Pipes and other unseekable inputs still work forwards: read up to the target. Going past the
+  // end is allowed and then reads as the end of the data, as on a regular file.
+  if (offset < position) {
+    return false;
+  }
+  char scratch[4096];
+  while (position < offset) {
+    std::uint64_t want = offset - position;
+    std::int64_t got =
+        Read(scratch, want < sizeof scratch ? static_cast<std::int64_t>(want)
+                                            : static_cast<std::int64_t>(sizeof scratch));
+    if (got < 0) {
+      return false;
+    }
+    if (got == 0) {
+      position = offset;
+    }
+  }
+  return true;
+}
+
+}  // namespace wavfreq

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "wav/IByteStream.h"
+
+namespace wavfreq {
+
+/// Unbuffered binary reading of a named file through the C library. The I/O layer above keeps
+/// its own buffer, so the stream's buffer would only add a copy.
+class FileByteStream final : public IByteStream {
+ public:
+  /// Returns nothing when the file cannot be opened for reading.
+  static std::unique_ptr<FileByteStream> Open(const char* path);
+  ~FileByteStream() override;
+  FileByteStream(const FileByteStream&) = delete;
+  FileByteStream& operator=(const FileByteStream&) = delete;
+
+  std::int64_t Read(char* destination, std::int64_t size) override;
+  bool Seek(std::uint64_t offset) override;
+
+ private:
+  explicit FileByteStream(std::FILE* openFile) : file(openFile) {}
+
+  std::FILE* file;
+  std::uint64_t position = 0;
+};
+
+}  // namespace wavfreq

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "core/ErrorInfoProvider.h"
+#include "wav/IByteStream.h"
+#include "wav/Mmio.h"
+
+namespace wavfreq {
+
+/// The PCM format record as stored in the first 16 bytes of a "fmt " chunk.
+struct PcmWaveFormat {
+  std::uint16_t wFormatTag = 0;
+  std::uint16_t nChannels = 0;
+  std::uint32_t nSamplesPerSec = 0;
+  std::uint32_t nAvgBytesPerSec = 0;
+  std::uint16_t nBlockAlign = 0;
+  std::uint16_t wBitsPerSample = 0;
+};
+
+/// An open WAV file positioned on its sample data, read one frame at a time.
+/// Construction runs the whole open sequence; a file that cannot be used leaves the reason in
+/// `ErrorInfo()` instead of throwing, and the owner discards the reader.
+class WavFileReader {
+ public:
+  explicit WavFileReader(const char* path);
+  /// Reads the WAV file from any byte stream (memory, fault injection); the product opens paths.
+  explicit WavFileReader(std::unique_ptr<IByteStream> stream);
+  ~WavFileReader();
+  WavFileReader(const WavFileReader&) = delete;
+  WavFileReader& operator=(const WavFileReader&) = delete;
+
+  /// True when the next frame is in `Frame()`. False at the end of the data (`IsEndOfData()`
+  /// set, no error) or on a read error (recorded in `ErrorInfo()`).
+  bool ReadFrame() {
+    if (file == nullptr || errorInfo.HasError()) {
+      return false;
+    }
+    ++frameIndex;
+    if (frameIndex >= frameCount) {
+      endOfData = true;
+      return false;
+    }
+    // Most frames lie whole in the window: one copy, no per-byte checks.
+    if (ioInfo.pchEndRead - ioInfo.pchNext >= frameSize) {
+      std::memcpy(frameBuffer.get(), ioInfo.pchNext, static_cast<std::size_t>(frameSize));
+      ioInfo.pchNext += frameSize;
+      return true;
+    }
+    return ReadFrameAcrossRefill();
+  }
+
+  const PcmWaveFormat& Format() const { return format; }
+  std::int64_t FrameIndex() const { return frameIndex; }
+  std::int64_t FrameCount() const { return frameCount; }
+  std::int32_t FrameSize() const { return frameSize; }
+  bool IsEndOfData() const { return endOfData; }
+  const unsigned char* Frame() const { return frameBuffer.get(); }
+  const ErrorInfoProvider& ErrorInfo() const { return errorInfo; }
+
+ private:
+  void OpenSequence(mmio::HMMIO opened);
+  bool ReadFrameAcrossRefill();
+
+  mmio::HMMIO file = nullptr;
+  mmio::MMCKINFO riffChunk;
+  mmio::MMCKINFO subChunk;
+  PcmWaveFormat format;
+  mmio::MMIOINFO ioInfo;
+  bool ioInfoHeld = false;
+  std::int64_t frameIndex = -1;
+  std::int64_t frameCount = 0;
+  std::int32_t frameSize = 0;
+  // Left uninitialised: a header may claim a huge frame that the file never fills, and only bytes
+  // actually read should cost memory.
+  std::unique_ptr<unsigned char[]> frameBuffer;
+  bool endOfData = false;
+  ErrorInfoProvider errorInfo;
+};
+
+}  // namespace wavfreq

@@ -1,0 +1,77 @@
+#include "wav/WavFileSource.h"
+
+#include <exception>
+
+namespace wavfreq {
+
+int WavFileSource::GetBitsPerSample() {
+  if (errorInfo.HasError() || !reader) {
+    return 0;
+  }
+  return reader->Format().wBitsPerSample;
+}
+
+int WavFileSource::GetSampleRate() {
+  if (errorInfo.HasError() || !reader) {
+    return 0;
+  }
+  // Rates of 2^31 and above come out negative, as a signed 32-bit value; callers refuse them.
+  return static_cast<int>(static_cast<std::int32_t>(reader->Format().nSamplesPerSec));
+}
+
+int WavFileSource::GetChannelCount() {
+  if (errorInfo.HasError() || !reader) {
+    return 0;
+  }
+  return reader->Format().nChannels;
+}
+
+bool WavFileSource::IsEndOfData() {
+  if (errorInfo.HasError() || !reader) {
+    return false;
+  }
+  return reader->IsEndOfData();
+}
+
+bool WavFileSource::Open(const char* path) {
+  try {
+    // Our own copy: the caller's string need not outlive the open sequence.
+    const std::string ownPath(path == nullptr ? "" : path);
+    return OpenReader(ownPath.c_str());
+  } catch (...) {
+    reader.reset();
+    errorInfo.SetErrorMessage("Error! Unknown error during file processing.");
+    return false;
+  }
+}
+
+bool WavFileSource::OpenStream(std::unique_ptr<IByteStream> stream) {
+  try {
+    return OpenReader(std::move(stream));
+  } catch (...) {
+    reader.reset();
+    errorInfo.SetErrorMessage("Error! Unknown error during file processing.");
+    return false;
+  }
+}
+
+template <class Argument>
+bool WavFileSource::OpenReader(Argument&& argument) {
+  reader.reset();
+  reader = std::make_unique<WavFileReader>(std::forward<Argument>(argument));
+  if (!reader->ErrorInfo().HasError()) {
+    channelCount = reader->Format().nChannels;
+    bytesPerSample = reader->Format().wBitsPerSample / 8;
+    errorInfo.ClearError();
+    return true;
+  }
+  errorInfo.CopyErrorFrom(reader->ErrorInfo());
+  reader.reset();
+  return false;
+}
+
+void WavFileSource::Close() {
+  reader.reset();
+}
+
+}  // namespace wavfreq

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/ErrorInfoProvider.h"
+#include "core/IErrorInfoProvider.h"
+#include "core/IWavFileSource.h"
+#include "wav/IByteStream.h"
+#include "wav/WavFileReader.h"
+
+namespace wavfreq {
+
+/// Frames and samples of a WAV file. While an error is recorded, or while no file is open, every
+/// query answers its neutral value. 8-bit samples decode as byte - 127, 16-bit ones as signed
+/// little-endian values; other widths decode as 0.
+class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
+ public:
+  WavFileSource() = default;
+  ~WavFileSource() override = default;
+  WavFileSource(const WavFileSource&) = delete;
+  WavFileSource& operator=(const WavFileSource&) = delete;
+
+  int GetBitsPerSample() override;
+  int GetSampleRate() override;
+  int GetChannelCount() override;
+
+  bool ReadNextFrame() override {
+    if (errorInfo.HasError() || !reader) {
+      return false;
+    }
+    if (reader->ReadFrame()) {
+      return true;
+    }
+    errorInfo.CopyErrorFrom(reader->ErrorInfo());
+    return false;
+  }
+
+  std::int64_t GetPosition() override {
+    if (errorInfo.HasError() || !reader) {
+      return 0;
+    }
+    return reader->FrameIndex();
+  }
+
+  int GetSample(int channel) override {
+    if (errorInfo.HasError() || !reader) {
+      return 0;
+    }
+    if (channel < 0 || channel >= channelCount) {
+      return 0;
+    }
+    const unsigned char* frame = reader->Frame();
+    if (bytesPerSample == 1) {
+      // Offset by 127, not 128: byte 128 is +1 and the range is -127 to 128.
+      return static_cast<int>(frame[channel]) - 127;
+    }
+    if (bytesPerSample == 2) {
+      const unsigned char* bytes = frame + 2 * static_cast<std::ptrdiff_t>(channel);
+      // Decoded from the bytes so that the result does not depend on the host's byte order.
+      int value = bytes[0] | bytes[1] << 8;
+      return value >= 0x8000 ? value - 0x10000 : value;
+    }
+    return 0;
+  }
+
+  bool Open(const char* path) override;
+  /// Opens a WAV file held in any byte stream; used where bytes come from memory.
+  bool OpenStream(std::unique_ptr<IByteStream> stream);
+  void Close() override;
+  bool IsEndOfData() override;
+
+  bool HasError() const override { return errorInfo.HasError(); }
+  int GetErrorCode() const override { return errorInfo.GetErrorCode(); }
+  std::string GetErrorMessage() const override { return errorInfo.GetErrorMessage(); }
+
+ private:
+  template <class Argument>
+  bool OpenReader(Argument&& argument);
+
+  ErrorInfoProvider errorInfo;
+  std::unique_ptr<WavFileReader> reader;
+  int channelCount = 0;
+  int bytesPerSample = 0;
+};
+
+}  // namespace wavfreq
