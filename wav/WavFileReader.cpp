@@ -15,6 +15,7 @@ constexpr mmio::FOURCC kFmt = mmio::MakeFourCC('f', 'm', 't', ' ');
 constexpr mmio::FOURCC kData = mmio::MakeFourCC('d', 'a', 't', 'a');
 constexpr std::uint16_t kWaveFormatPcm = 1;
 constexpr std::int64_t kFormatRecordSize = 16;
+constexpr std::uint32_t kZeroedFrameLimit = 256 * 1024;
 
 std::uint16_t ReadLe16(const unsigned char* bytes) {
   return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
@@ -106,7 +107,10 @@ void WavFileReader::OpenSequence(mmio::HMMIO opened) {
   }
   frameSize = static_cast<std::int32_t>(size);
   frameCount = static_cast<std::int64_t>(subChunk.cksize / size);
-  frameBuffer.reset(new unsigned char[size]);
+  // Zeroed when small, so samples read before the first frame are 0. Frames of several hundred
+  // KiB only come from widths that never decode, and zeroing them would cost memory up front.
+  frameBuffer.reset(size <= kZeroedFrameLimit ? new unsigned char[size]()
+                                              : new unsigned char[size]);
 }
 
 WavFileReader::~WavFileReader() {

@@ -40,6 +40,7 @@ TEST(WavFileSourceTest, ReadsEveryFrameThenReportsTheEnd) {
   EXPECT_EQ(source.GetChannelCount(), 2);
   EXPECT_EQ(source.GetPosition(), -1);
   EXPECT_FALSE(source.IsEndOfData());
+  EXPECT_EQ(source.GetSample(1), 0);  // no frame read yet
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(source.ReadNextFrame());
     EXPECT_EQ(source.GetPosition(), i);
