@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <deque>
 
 #include "core/IDataProcessor.h"
 #include "core/IDataWriter.h"
@@ -67,7 +66,7 @@ class WavFreqMeter final : public IDataProcessor {
   double sinceCrossing = 0.0;
   double intervalSum = 0.0;
   RingQueue<double> intervals;
-  std::deque<int> pendingSamples;
+  RingQueue<int> pendingSamples;
 };
 
 }  // namespace wavfreq

@@ -1,5 +1,7 @@
 #include "wav/WavFileReader.h"
 
+#include <cstring>
+
 namespace wavfreq {
 
 namespace {
@@ -111,6 +113,7 @@ void WavFileReader::OpenSequence(mmio::HMMIO opened) {
   // KiB only come from widths that never decode, and zeroing them would cost memory up front.
   frameBuffer.reset(size <= kZeroedFrameLimit ? new unsigned char[size]()
                                               : new unsigned char[size]);
+  frame = frameBuffer.get();
 }
 
 WavFileReader::~WavFileReader() {
@@ -124,6 +127,7 @@ WavFileReader::~WavFileReader() {
 }
 
 bool WavFileReader::ReadFrameAcrossRefill() {
+  frame = frameBuffer.get();
   unsigned char* destination = frameBuffer.get();
   std::int64_t left = frameSize;
   while (left > 0) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 
 #include "core/ErrorInfoProvider.h"
@@ -43,9 +42,11 @@ class WavFileReader {
       endOfData = true;
       return false;
     }
-    // Most frames lie whole in the window: one copy, no per-byte checks.
+    // Most frames lie whole in the window and are read where they are: the window is refilled
+    // only by a later read, so the bytes stay valid for as long as this frame is the current one.
+    // Only a frame that straddles a refill is gathered into the frame buffer.
     if (ioInfo.pchEndRead - ioInfo.pchNext >= frameSize) {
-      std::memcpy(frameBuffer.get(), ioInfo.pchNext, static_cast<std::size_t>(frameSize));
+      frame = reinterpret_cast<const unsigned char*>(ioInfo.pchNext);
       ioInfo.pchNext += frameSize;
       return true;
     }
@@ -57,7 +58,8 @@ class WavFileReader {
   std::int64_t FrameCount() const { return frameCount; }
   std::int32_t FrameSize() const { return frameSize; }
   bool IsEndOfData() const { return endOfData; }
-  const unsigned char* Frame() const { return frameBuffer.get(); }
+  /// The bytes of the most recently read frame.
+  const unsigned char* Frame() const { return frame; }
   const ErrorInfoProvider& ErrorInfo() const { return errorInfo; }
 
  private:
@@ -76,6 +78,7 @@ class WavFileReader {
   // Left uninitialised: a header may claim a huge frame that the file never fills, and only bytes
   // actually read should cost memory.
   std::unique_ptr<unsigned char[]> frameBuffer;
+  const unsigned char* frame = nullptr;
   bool endOfData = false;
   ErrorInfoProvider errorInfo;
 };
