@@ -13,12 +13,13 @@
 
 namespace wavfreq {
 
-/// The components of a real run. Tests substitute doubles with the same constructors.
+/// The components of a real run. Tests substitute doubles with the same constructors. The meter
+/// is compiled against the final level provider and writer so that their calls inline.
 struct ProductComponents {
   using Source = WavFileSource;
   using Mean = ConstMean;
   using Writer = FileDataWriter;
-  using Meter = WavFreqMeter;
+  using Meter = BasicWavFreqMeter<ConstMean, FileDataWriter>;
 };
 
 /// Exit codes: what a script can rely on.

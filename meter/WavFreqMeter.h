@@ -15,15 +15,26 @@ namespace wavfreq {
 /// The distances inside a window of `windowLength` samples give the frequency reported after
 /// each crossing.
 ///
+/// `Mean` and `Writer` are the types through which the meter reaches its level provider and its
+/// result sink: the interfaces for `WavFreqMeter`, or final classes, whose calls then inline
+/// into the per-sample path. The arithmetic is the same for every choice.
+///
 /// The floating-point operations are written out in the order that defines the results; the
 /// build forbids contraction, so every report is reproducible to the last bit.
-class WavFreqMeter final : public IDataProcessor {
+template <class Mean, class Writer>
+class BasicWavFreqMeter final : public IDataProcessor {
  public:
   /// Writes the result table's header line through the writer.
-  WavFreqMeter(IDataWriter& writer, IWavMean& mean, int windowLength, int sampleRate);
-  ~WavFreqMeter() override = default;
-  WavFreqMeter(const WavFreqMeter&) = delete;
-  WavFreqMeter& operator=(const WavFreqMeter&) = delete;
+  BasicWavFreqMeter(Writer& dataWriter, Mean& levelProvider, int window, int rate)
+      : mean(levelProvider),
+        writer(dataWriter),
+        windowLength(window),
+        sampleRate(static_cast<double>(rate)) {
+    writer.WriteText("Time:  \tFreq:\n");
+  }
+  ~BasicWavFreqMeter() override = default;
+  BasicWavFreqMeter(const BasicWavFreqMeter&) = delete;
+  BasicWavFreqMeter& operator=(const BasicWavFreqMeter&) = delete;
 
   void ProcessSample(int sample) override {
     const double level = mean.AddSample(static_cast<double>(sample));
@@ -54,11 +65,52 @@ class WavFreqMeter final : public IDataProcessor {
     previousSample = current;
   }
 
-  void CountCrossing(int current, std::int64_t position, double level);
-  void WorkOffBacklog(int sample, double level);
+  // Out of line: it runs about twice per period, against once per sample for the rest.
+#if defined(__GNUC__)
+  __attribute__((noinline))
+#endif
+  void
+  CountCrossing(int current, std::int64_t position, double level) {
+    // The difference is taken in 64 bits so that no pair of int samples can overflow it.
+    const std::int64_t step = static_cast<std::int64_t>(current) - previousSample;
+    const double d = static_cast<double>(step);
+    // The crossing's place between the previous sample (0) and the current one (1).
+    const double fraction = std::fabs(d) > 0.1 ? (level - previousSample) / d : 0.5;
+    sinceCrossing = sinceCrossing + fraction;
+    if (sinceCrossing > 1.0) {
+      intervals.push_back(sinceCrossing);
+      intervalSum = intervalSum + sinceCrossing;
+      sinceCrossing = 1.0 - fraction;
+    }
+    // One trim per crossing at most keeps the work per sample constant.
+    if (intervalSum > static_cast<double>(windowLength) && !intervals.empty()) {
+      intervalSum = intervalSum - intervals.front();
+      intervals.pop_front();
+    }
+    if (!intervals.empty()) {
+      const double n = static_cast<double>(intervals.size());
+      const double time =
+          (static_cast<double>(position) - intervalSum * 0.5 - fraction) / sampleRate;
+      const double frequency = sampleRate / ((intervalSum + intervalSum) / n);
+      writer.WriteValue(time, frequency);
+    }
+  }
 
-  IWavMean& mean;
-  IDataWriter& writer;
+  void WorkOffBacklog(int sample, double level) {
+    // The provider has caught up: work off the held-back samples oldest first, each at its own
+    // stream position, for as long as the provider's count covers them.
+    std::int64_t position = samplesReceived - static_cast<std::int64_t>(pendingSamples.size());
+    pendingSamples.push_back(sample);
+    do {
+      const int current = pendingSamples.front();
+      pendingSamples.pop_front();
+      Process(current, position, level);
+      ++position;
+    } while (!pendingSamples.empty() && !(mean.GetSampleCount() < static_cast<double>(position)));
+  }
+
+  Mean& mean;
+  Writer& writer;
   const int windowLength;
   int previousSample = 0;
   const double sampleRate;
@@ -68,5 +120,8 @@ class WavFreqMeter final : public IDataProcessor {
   RingQueue<double> intervals;
   RingQueue<int> pendingSamples;
 };
+
+/// The meter as the other components see it: through the level provider and writer interfaces.
+using WavFreqMeter = BasicWavFreqMeter<IWavMean, IDataWriter>;
 
 }  // namespace wavfreq

@@ -5,32 +5,23 @@
 namespace wavfreq {
 
 int WavFileSource::GetBitsPerSample() {
-  if (errorInfo.HasError() || !reader) {
-    return 0;
-  }
-  return reader->Format().wBitsPerSample;
+  return readable == nullptr ? 0 : readable->Format().wBitsPerSample;
 }
 
 int WavFileSource::GetSampleRate() {
-  if (errorInfo.HasError() || !reader) {
+  if (readable == nullptr) {
     return 0;
   }
   // Rates of 2^31 and above come out negative, as a signed 32-bit value; callers refuse them.
-  return static_cast<int>(static_cast<std::int32_t>(reader->Format().nSamplesPerSec));
+  return static_cast<int>(static_cast<std::int32_t>(readable->Format().nSamplesPerSec));
 }
 
 int WavFileSource::GetChannelCount() {
-  if (errorInfo.HasError() || !reader) {
-    return 0;
-  }
-  return reader->Format().nChannels;
+  return readable == nullptr ? 0 : readable->Format().nChannels;
 }
 
 bool WavFileSource::IsEndOfData() {
-  if (errorInfo.HasError() || !reader) {
-    return false;
-  }
-  return reader->IsEndOfData();
+  return readable != nullptr && readable->IsEndOfData();
 }
 
 bool WavFileSource::Open(const char* path) {
@@ -41,6 +32,7 @@ bool WavFileSource::Open(const char* path) {
   } catch (...) {
     reader.reset();
     errorInfo.SetErrorMessage("Error! Unknown error during file processing.");
+    UpdateReadable();
     return false;
   }
 }
@@ -51,6 +43,7 @@ bool WavFileSource::OpenStream(std::unique_ptr<IByteStream> stream) {
   } catch (...) {
     reader.reset();
     errorInfo.SetErrorMessage("Error! Unknown error during file processing.");
+    UpdateReadable();
     return false;
   }
 }
@@ -58,15 +51,18 @@ bool WavFileSource::OpenStream(std::unique_ptr<IByteStream> stream) {
 template <class Argument>
 bool WavFileSource::OpenReader(Argument&& argument) {
   reader.reset();
+  readable = nullptr;
   reader = std::make_unique<WavFileReader>(std::forward<Argument>(argument));
   if (!reader->ErrorInfo().HasError()) {
     channelCount = reader->Format().nChannels;
     bytesPerSample = reader->Format().wBitsPerSample / 8;
     errorInfo.ClearError();
+    UpdateReadable();
     return true;
   }
   errorInfo.CopyErrorFrom(reader->ErrorInfo());
   reader.reset();
+  UpdateReadable();
   return false;
 }
 

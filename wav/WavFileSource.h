@@ -27,40 +27,35 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
   int GetChannelCount() override;
 
   bool ReadNextFrame() override {
-    if (errorInfo.HasError() || !reader) {
+    if (readable == nullptr) {
       return false;
     }
-    if (reader->ReadFrame()) {
+    if (readable->ReadFrame()) {
       return true;
     }
-    errorInfo.CopyErrorFrom(reader->ErrorInfo());
+    errorInfo.CopyErrorFrom(readable->ErrorInfo());
+    UpdateReadable();
     return false;
   }
 
-  std::int64_t GetPosition() override {
-    if (errorInfo.HasError() || !reader) {
-      return 0;
-    }
-    return reader->FrameIndex();
-  }
+  std::int64_t GetPosition() override { return readable == nullptr ? 0 : readable->FrameIndex(); }
 
   int GetSample(int channel) override {
-    if (errorInfo.HasError() || !reader) {
+    // One unsigned comparison rejects negative channels and those past the frame alike.
+    if (readable == nullptr ||
+        static_cast<unsigned>(channel) >= static_cast<unsigned>(channelCount)) {
       return 0;
     }
-    if (channel < 0 || channel >= channelCount) {
-      return 0;
-    }
-    const unsigned char* frame = reader->Frame();
-    if (bytesPerSample == 1) {
-      // Offset by 127, not 128: byte 128 is +1 and the range is -127 to 128.
-      return static_cast<int>(frame[channel]) - 127;
-    }
+    const unsigned char* frame = readable->Frame();
     if (bytesPerSample == 2) {
       const unsigned char* bytes = frame + 2 * static_cast<std::ptrdiff_t>(channel);
       // Decoded from the bytes so that the result does not depend on the host's byte order.
-      int value = bytes[0] | bytes[1] << 8;
+      const int value = bytes[0] | bytes[1] << 8;
       return value >= 0x8000 ? value - 0x10000 : value;
+    }
+    if (bytesPerSample == 1) {
+      // Offset by 127, not 128: byte 128 is +1 and the range is -127 to 128.
+      return static_cast<int>(frame[channel]) - 127;
     }
     return 0;
   }
@@ -78,9 +73,13 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
  private:
   template <class Argument>
   bool OpenReader(Argument&& argument);
+  /// Every query answers neutral values while an error is recorded or no file is open; the
+  /// reader that may be asked otherwise is kept here, so each query tests one pointer.
+  void UpdateReadable() { readable = errorInfo.HasError() ? nullptr : reader.get(); }
 
   ErrorInfoProvider errorInfo;
   std::unique_ptr<WavFileReader> reader;
+  WavFileReader* readable = nullptr;
   int channelCount = 0;
   int bytesPerSample = 0;
 };
