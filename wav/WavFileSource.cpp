@@ -68,6 +68,7 @@ bool WavFileSource::OpenReader(Argument&& argument) {
 
 void WavFileSource::Close() {
   reader.reset();
+  UpdateReadable();
 }
 
 }  // namespace wavfreq
