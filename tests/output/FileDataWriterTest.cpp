@@ -55,7 +55,7 @@ TEST(FileDataWriterTest, NonFiniteValuesAreSpelledTheSameEverywhere) {
 
 TEST(FileDataWriterTest, DigitsMatchPrintfForManyValues) {
   std::mt19937_64 random(42);
-  std::uniform_real_distribution<double> magnitude(-8.0, 8.0);
+  std::uniform_real_distribution<double> magnitude(-12.0, 12.0);
   std::uniform_int_distribution<int> sign(0, 1);
   std::string expected;
   std::vector<std::pair<double, double>> values;
@@ -64,8 +64,15 @@ TEST(FileDataWriterTest, DigitsMatchPrintfForManyValues) {
     double frequency = std::pow(10.0, magnitude(random));
     // Values on a rounding tie in binary: printf and the writer must agree on those too.
     if (i % 10 == 0) {
-      time = static_cast<double>(i) / 128.0;
-      frequency = static_cast<double>(i) / 16.0;
+      time = static_cast<double>(2 * i + 1) / 128.0;
+      frequency = static_cast<double>(2 * i + 1) / 16.0;
+    } else if (i % 10 == 1) {
+      // Just below, at and above the largest magnitude that the short conversion handles.
+      time = std::nextafter(4294967296.0, 0.0) * (sign(random) ? -1 : 1);
+      frequency = 4294967296.0 + (i % 3) * 0.5;
+    } else if (i % 10 == 2) {
+      time = -std::pow(10.0, -magnitude(random) - 12.0);  // rounds to -0.000000
+      frequency = 0.0005 * (i % 4);
     }
     values.emplace_back(time, frequency);
     char line[128];
