@@ -38,10 +38,16 @@ std::string Quote(const std::string& argument) {
   return quoted + "'";
 }
 
-Result RunTool(const std::vector<std::string>& arguments) {
+/// Runs the tool with `arguments`; `prefix` (after a leading "--") is a command to run it under.
+Result RunTool(const std::vector<std::string>& arguments,
+               const std::vector<std::string>& prefix = {}) {
   TempFile out(".stdout");
   TempFile err(".stderr");
-  std::string command = Quote(WAVFREQ_BINARY);
+  std::string command;
+  for (std::size_t i = 1; i < prefix.size(); ++i) {
+    command += Quote(prefix[i]) + " ";
+  }
+  command += Quote(WAVFREQ_BINARY);
   for (const std::string& argument : arguments) {
     command += " " + Quote(argument);
   }
@@ -271,6 +277,28 @@ TEST(EndToEndTest, ResultFileThatCannotBeWrittenGivesCode4) {
   result = RunTool({wav.Path(), "/dev/full"});
   EXPECT_EQ(result.code, 4);
   EXPECT_EQ(result.out, format + ".\nError! (28) Can not write data to file.\n");
+
+  // A read-only result file. Root may write it anyway, so as root the tool runs as nobody.
+  TempFile readOnly(".txt", {'k', 'e', 'p', 't'});
+  std::filesystem::permissions(readOnly.Path(), std::filesystem::perms::owner_read |
+                                                    std::filesystem::perms::group_read |
+                                                    std::filesystem::perms::others_read);
+  std::vector<std::string> asUser;
+  if (geteuid() == 0) {
+    if (std::system("command -v setpriv > /dev/null") != 0) {
+      GTEST_SKIP() << "running as root without setpriv";
+    }
+    asUser = {"--", "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    const std::string canRun = "setpriv --reuid=65534 --regid=65534 --clear-groups test -x " +
+                               Quote(WAVFREQ_BINARY) + " -a -r " + Quote(wav.Path());
+    if (std::system(canRun.c_str()) != 0) {
+      GTEST_SKIP() << "the build tree is not readable by an unprivileged user";
+    }
+  }
+  result = RunTool({wav.Path(), readOnly.Path()}, asUser);
+  EXPECT_EQ(result.code, 4);
+  EXPECT_EQ(result.out, format + "\nError! (13) Can not open file.\n");
+  EXPECT_EQ(ReadText(readOnly.Path()), "kept");
 }
 
 TEST(EndToEndTest, OutputNamingTheInputIsRefused) {

@@ -1,0 +1,35 @@
+// Writes the seed corpora: WAV files of the shapes the tests build, for both fuzz targets.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/WavBuilder.h"
+
+using namespace wavfreq::test;
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s SOURCE_CORPUS_DIR PIPELINE_CORPUS_DIR\n", argv[0]);
+    return 2;
+  }
+  const Bytes tone = Frames16({Sine(1000, 9000, 8000, 400), Sine(440, 5000, 8000, 400)});
+  const std::vector<Bytes> seeds = {
+      PcmWav(2, 8000, 16, tone),
+      PcmWav(1, 8000, 8, Frames8({Sine(500, 100, 8000, 300)})),
+      PcmWav(1, 44100, 24, Bytes(30, 7)),
+      PcmWav(3, 11025, 12, Bytes(31, 200)),
+      Riff(Concat({Chunk("LIST", {'I', 'N', 'F', 'O', 1}), Chunk("fmt ", FmtPayload(1, 1, 8000, 16, 3)),
+                   Chunk("fact", {1, 2, 3}), Chunk("data", Frames16({Sine(300, 2000, 8000, 100)}))})),
+      Riff(Concat({Chunk("fmt ", FmtPayload(1, 1, 8000, 16)), Chunk("data", {1, 0, 2}, 1000, false)})),
+      Riff(Concat({Chunk("fmt ", FmtPayload(3, 1, 8000, 32)), Chunk("data", {})})),
+      Riff(Concat({Chunk("data", {1, 2}), Chunk("fmt ", FmtPayload(1, 1, 8000, 8))})),
+      Riff(Chunk("fmt ", Bytes(14))),
+  };
+  const Bytes options = Concat({Le32(1), Le32(100), Le32(0)});
+  for (std::size_t i = 0; i < seeds.size(); ++i) {
+    const std::string name = "/seed" + std::to_string(i) + ".wav";
+    WriteFile(argv[1] + name, seeds[i]);
+    WriteFile(argv[2] + name, Concat({options, seeds[i]}));
+  }
+  return 0;
+}
