@@ -1,6 +1,10 @@
 #include "app/Platform.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
 #include <io.h>
 #include <windows.h>
 #else

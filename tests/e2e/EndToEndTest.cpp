@@ -30,6 +30,13 @@ struct Result {
   std::string err;
 };
 
+#ifdef _WIN32
+// cmd.exe: double quotes; none of the arguments here contain one.
+std::string Quote(const std::string& argument) {
+  return "\"" + argument + "\"";
+}
+const char kNullInput[] = "NUL";
+#else
 std::string Quote(const std::string& argument) {
   std::string quoted = "'";
   for (char c : argument) {
@@ -37,6 +44,8 @@ std::string Quote(const std::string& argument) {
   }
   return quoted + "'";
 }
+const char kNullInput[] = "/dev/null";
+#endif
 
 /// Runs the tool with `arguments`; `prefix` (after a leading "--") is a command to run it under.
 Result RunTool(const std::vector<std::string>& arguments,
@@ -51,10 +60,21 @@ Result RunTool(const std::vector<std::string>& arguments,
   for (const std::string& argument : arguments) {
     command += " " + Quote(argument);
   }
-  command += " > " + Quote(out.Path()) + " 2> " + Quote(err.Path()) + " < /dev/null";
-  int status = std::system(command.c_str());
-  int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  command += " > " + Quote(out.Path()) + " 2> " + Quote(err.Path()) + " < " + kNullInput;
+#ifdef _WIN32
+  // cmd /c drops the outermost pair of quotes of a line that starts with one.
+  const int code = std::system(("\"" + command + "\"").c_str());
+  // The console's own line ends aside, the texts are the same as elsewhere.
+  std::string console = ReadText(out.Path());
+  for (std::size_t at; (at = console.find("\r\n")) != std::string::npos;) {
+    console.erase(at, 1);
+  }
+  return {code, console, ReadText(err.Path())};
+#else
+  const int status = std::system(command.c_str());
+  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return {code, ReadText(out.Path()), ReadText(err.Path())};
+#endif
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -301,6 +321,8 @@ TEST(EndToEndTest, ResultFileThatCannotBeWrittenGivesCode4) {
   EXPECT_EQ(ReadText(readOnly.Path()), "kept");
 }
 
+#endif
+
 TEST(EndToEndTest, OutputNamingTheInputIsRefused) {
   const Bytes file = PcmWav(1, 8000, 16, Frames16({Sine(1000, 9000, 8000, 800)}));
   TempFile wav(".wav", file);
@@ -318,7 +340,6 @@ TEST(EndToEndTest, OutputNamingTheInputIsRefused) {
   }
   EXPECT_EQ(ReadFile(wav.Path()), file);
 }
-#endif
 
 }  // namespace
 }  // namespace wavfreq
