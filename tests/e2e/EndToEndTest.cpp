@@ -280,6 +280,25 @@ TEST(EndToEndTest, ChannelOutsideTheFileMeasuresSilence) {
 }
 
 #ifndef _WIN32
+TEST(EndToEndTest, ReadsFromAPipeAcrossChunksLargerThanTheBuffer) {
+  // A pipe cannot seek: the 100 KB chunk before "fmt " is read past instead.
+  const Bytes tone = Frames16({Sine(700, 9000, 8000, 8000)});
+  const Bytes file = Riff(Concat({Chunk("junk", Bytes(100001, 3)),
+                                  Chunk("fmt ", FmtPayload(1, 1, 8000, 16)), Chunk("data", tone)}));
+  TempFile wav(".wav", file);
+  TempFile plain(".wav", PcmWav(1, 8000, 16, tone));
+  TempFile fromPipe(".txt");
+  TempFile fromFile(".txt");
+  const std::string command = "cat " + Quote(wav.Path()) + " | " + Quote(WAVFREQ_BINARY) +
+                              " /dev/stdin " + Quote(fromPipe.Path()) + " > /dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  ASSERT_EQ(RunTool({plain.Path(), fromFile.Path()}).code, 0);
+  EXPECT_EQ(ReadText(fromPipe.Path()), ReadText(fromFile.Path()));
+  EXPECT_GT(Lines(ReadText(fromPipe.Path())).size(), 150u);
+}
+#endif
+
+#ifndef _WIN32
 TEST(EndToEndTest, ResultFileThatCannotBeWrittenGivesCode4) {
   TempFile wav(".wav", PcmWav(1, 8000, 16, Frames16({Sine(1000, 9000, 8000, 800)})));
   const std::string format = kBanner + Format(8000, 16, 1, 0);
