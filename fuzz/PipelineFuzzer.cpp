@@ -16,10 +16,9 @@
 namespace {
 
 int ReadInt(const std::uint8_t* bytes) {
-  std::uint32_t value = static_cast<std::uint32_t>(bytes[0]) |
-                        static_cast<std::uint32_t>(bytes[1]) << 8 |
-                        static_cast<std::uint32_t>(bytes[2]) << 16 |
-                        static_cast<std::uint32_t>(bytes[3]) << 24;
+  std::uint32_t value =
+      static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+      static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
   int result;
   std::memcpy(&result, &value, sizeof result);
   return result;
@@ -45,8 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (outputRate == 0) {
     const long long twice = 2LL * valueRate;
-    outputRate = twice > 2147483647 ? 2147483647 : twice < -2147483647 - 1 ? -2147483647 - 1
-                                                                            : static_cast<int>(twice);
+    outputRate = twice > 2147483647        ? 2147483647
+                 : twice < -2147483647 - 1 ? -2147483647 - 1
+                                           : static_cast<int>(twice);
   }
 
   ProductComponents::Source source;

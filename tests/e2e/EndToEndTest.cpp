@@ -271,6 +271,17 @@ TEST(EndToEndTest, ReadErrorKeepsTheLinesWrittenBefore) {
   EXPECT_EQ(text.substr(text.size() - 2), "\r\n");  // the last line is complete
 }
 
+TEST(EndToEndTest, PathsMayBeUtf8) {
+  const Bytes file = PcmWav(1, 8000, 16, Frames16({Sine(1000, 9000, 8000, 800)}));
+  TempFile wav("_t\xC3\xB6n \xE2\x99\xAA.wav", file);
+  TempFile plain(".wav", file);
+  TempFile out("_r\xC3\xA9sultat.txt");
+  TempFile expected(".txt");
+  EXPECT_EQ(RunTool({wav.Path(), out.Path()}).code, 0);
+  EXPECT_EQ(RunTool({plain.Path(), expected.Path()}).code, 0);
+  EXPECT_EQ(ReadText(out.Path()), ReadText(expected.Path()));
+}
+
 TEST(EndToEndTest, ChannelOutsideTheFileMeasuresSilence) {
   TempFile wav(".wav", PcmWav(1, 8000, 16, Frames16({Sine(1000, 9000, 8000, 800)})));
   TempFile out(".txt");
