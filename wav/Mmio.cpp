@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "wav/FileByteStream.h"
+#include "wav/LittleEndian.h"
 
 namespace wavfreq::mmio {
 
@@ -13,11 +14,6 @@ constexpr int kOk = 0;
 constexpr int kChunkNotFound = 265;
 constexpr int kCannotRead = 259;
 constexpr int kCannotSeek = 261;
-
-std::uint32_t ReadLe32(const unsigned char* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
 
 // RIFF pads every chunk of odd size with one byte that its size does not count.
 std::uint64_t PaddedEnd(std::uint64_t dataOffset, std::uint32_t size) {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "wav/LittleEndian.h"
+
 namespace wavfreq {
 
 namespace {
@@ -18,15 +20,6 @@ constexpr mmio::FOURCC kData = mmio::MakeFourCC('d', 'a', 't', 'a');
 constexpr std::uint16_t kWaveFormatPcm = 1;
 constexpr std::int64_t kFormatRecordSize = 16;
 constexpr std::uint32_t kZeroedFrameLimit = 256 * 1024;
-
-std::uint16_t ReadLe16(const unsigned char* bytes) {
-  return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-std::uint32_t ReadLe32(const unsigned char* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
 
 PcmWaveFormat DecodeFormat(const unsigned char* record) {
   PcmWaveFormat decoded;

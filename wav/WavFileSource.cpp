@@ -25,22 +25,23 @@ bool WavFileSource::IsEndOfData() {
 }
 
 bool WavFileSource::Open(const char* path) {
-  try {
+  return OpenGuarded([this, path] {
     // Our own copy: the caller's string need not outlive the open sequence.
     const std::string ownPath(path == nullptr ? "" : path);
     return OpenReader(ownPath.c_str());
-  } catch (...) {
-    reader.reset();
-    errorInfo.SetErrorMessage("Error! Unknown error during file processing.");
-    UpdateReadable();
-    return false;
-  }
+  });
 }
 
 bool WavFileSource::OpenStream(std::unique_ptr<IByteStream> stream) {
+  return OpenGuarded([this, &stream] { return OpenReader(std::move(stream)); });
+}
+
+template <class OpenStep>
+bool WavFileSource::OpenGuarded(OpenStep open) {
   try {
-    return OpenReader(std::move(stream));
+    return open();
   } catch (...) {
+    // Out of memory: no reader is kept, and the run reports an error instead of ending.
     reader.reset();
     errorInfo.SetErrorMessage("Error! Unknown error during file processing.");
     UpdateReadable();

@@ -71,6 +71,9 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
   std::string GetErrorMessage() const override { return errorInfo.GetErrorMessage(); }
 
  private:
+  /// Runs an open step; memory exhaustion inside it ends in a refused open, not an exception.
+  template <class OpenStep>
+  bool OpenGuarded(OpenStep open);
   template <class Argument>
   bool OpenReader(Argument&& argument);
   /// Every query answers neutral values while an error is recorded or no file is open; the

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/RunDriver.h"
+#include "support/ConsoleCapture.h"
 #include "support/FaultyStream.h"
 #include "support/TempFile.h"
 #include "support/WavBuilder.h"
@@ -51,19 +52,9 @@ struct FaultyComponents {
 template <class Components>
 int MeasureFile(const std::string& input, const std::string& output, std::string& printed) {
   const char* arguments[] = {"wavfreq", input.c_str(), output.c_str()};
-  std::FILE* capture = std::tmpfile();
-  int code;
-  {
-    Console console(capture);
-    code = RunDriver::Measure<Components>(CommandLine::Parse(3, arguments), console);
-  }
-  std::fflush(capture);
-  std::rewind(capture);
-  printed.clear();
-  for (int c; (c = std::fgetc(capture)) != EOF;) {
-    printed += static_cast<char>(c);
-  }
-  std::fclose(capture);
+  ConsoleCapture capture;
+  const int code = RunDriver::Measure<Components>(CommandLine::Parse(3, arguments), capture.Get());
+  printed = capture.Text();
   return code;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/ConsoleCapture.h"
+
 namespace wavfreq {
 namespace {
 
@@ -118,26 +120,11 @@ class RunDriverTest : public ::testing::Test {
 
   int Measure(std::vector<const char*> arguments) {
     arguments.insert(arguments.begin(), "wavfreq");
-    std::FILE* capture = std::tmpfile();
-    int code;
-    {
-      Console console(capture);
-      code = RunDriver::Measure<FakeComponents>(
-          CommandLine::Parse(static_cast<int>(arguments.size()), arguments.data()), console);
-    }
-    output = ReadBack(capture);
+    test::ConsoleCapture capture;
+    const int code = RunDriver::Measure<FakeComponents>(
+        CommandLine::Parse(static_cast<int>(arguments.size()), arguments.data()), capture.Get());
+    output = capture.Text();
     return code;
-  }
-
-  static std::string ReadBack(std::FILE* capture) {
-    std::fflush(capture);
-    std::rewind(capture);
-    std::string text;
-    for (int c; (c = std::fgetc(capture)) != EOF;) {
-      text += static_cast<char>(c);
-    }
-    std::fclose(capture);
-    return text;
   }
 
   std::string output;
