@@ -119,6 +119,31 @@ WavFileReader::~WavFileReader() {
   }
 }
 
+bool WavFileReader::ReadFrameChecked() {
+  if (file == nullptr || errorInfo.HasError()) {
+    return false;
+  }
+  ++frameIndex;
+  if (frameIndex >= frameCount) {
+    endOfData = true;
+    return false;
+  }
+  if (ioInfo.pchEndRead - ioInfo.pchNext >= frameSize) {
+    frame = reinterpret_cast<const unsigned char*>(ioInfo.pchNext);
+    ioInfo.pchNext += frameSize;
+  } else if (!ReadFrameAcrossRefill()) {
+    return false;
+  }
+  CountFramesInWindow();
+  return true;
+}
+
+void WavFileReader::CountFramesInWindow() {
+  const std::int64_t whole = (ioInfo.pchEndRead - ioInfo.pchNext) / frameSize;
+  const std::int64_t left = frameCount - 1 - frameIndex;
+  framesInWindow = whole < left ? whole : left;
+}
+
 bool WavFileReader::ReadFrameAcrossRefill() {
   frame = frameBuffer.get();
   unsigned char* destination = frameBuffer.get();

@@ -34,23 +34,18 @@ class WavFileReader {
   /// True when the next frame is in `Frame()`. False at the end of the data (`IsEndOfData()`
   /// set, no error) or on a read error (recorded in `ErrorInfo()`).
   bool ReadFrame() {
-    if (file == nullptr || errorInfo.HasError()) {
-      return false;
-    }
-    ++frameIndex;
-    if (frameIndex >= frameCount) {
-      endOfData = true;
-      return false;
-    }
     // Most frames lie whole in the window and are read where they are: the window is refilled
     // only by a later read, so the bytes stay valid for as long as this frame is the current one.
-    // Only a frame that straddles a refill is gathered into the frame buffer.
-    if (ioInfo.pchEndRead - ioInfo.pchNext >= frameSize) {
+    // `framesInWindow` counts the frames ahead that need no check at all: whole in the window,
+    // before the end of the data, and none while an error is recorded.
+    if (framesInWindow > 0) {
+      --framesInWindow;
+      ++frameIndex;
       frame = reinterpret_cast<const unsigned char*>(ioInfo.pchNext);
       ioInfo.pchNext += frameSize;
       return true;
     }
-    return ReadFrameAcrossRefill();
+    return ReadFrameChecked();
   }
 
   const PcmWaveFormat& Format() const { return format; }
@@ -64,7 +59,9 @@ class WavFileReader {
 
  private:
   void OpenSequence(mmio::HMMIO opened);
+  bool ReadFrameChecked();
   bool ReadFrameAcrossRefill();
+  void CountFramesInWindow();
 
   mmio::HMMIO file = nullptr;
   mmio::MMCKINFO riffChunk;
@@ -81,6 +78,7 @@ class WavFileReader {
   const unsigned char* frame = nullptr;
   bool endOfData = false;
   ErrorInfoProvider errorInfo;
+  std::int64_t framesInWindow = 0;
 };
 
 }  // namespace wavfreq
