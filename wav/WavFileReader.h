@@ -72,8 +72,8 @@ class WavFileReader {
   std::int64_t frameIndex = -1;
   std::int64_t frameCount = 0;
   std::int32_t frameSize = 0;
-  // Left uninitialised: a header may claim a huge frame that the file never fills, and only bytes
-  // actually read should cost memory.
+  // Holds only frames that straddle a refill; the others are read in the window. `frame` points
+  // at whichever holds the current frame.
   std::unique_ptr<unsigned char[]> frameBuffer;
   const unsigned char* frame = nullptr;
   bool endOfData = false;
