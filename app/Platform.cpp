@@ -13,21 +13,12 @@
 #include <unistd.h>
 #endif
 
-#include <limits>
-
 namespace wavfreq {
 
 #ifdef _WIN32
 
 bool Platform::IsTerminal(std::FILE* stream) {
   return _isatty(_fileno(stream)) != 0;
-}
-
-bool Platform::SeekFile(std::FILE* stream, std::uint64_t offset) {
-  if (offset > static_cast<std::uint64_t>(std::numeric_limits<__int64>::max())) {
-    return false;
-  }
-  return _fseeki64(stream, static_cast<__int64>(offset), SEEK_SET) == 0;
 }
 
 namespace {
@@ -60,13 +51,6 @@ bool Platform::SameExistingFile(const char* first, const char* second) {
 
 bool Platform::IsTerminal(std::FILE* stream) {
   return isatty(fileno(stream)) != 0;
-}
-
-bool Platform::SeekFile(std::FILE* stream, std::uint64_t offset) {
-  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
-    return false;
-  }
-  return fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
 bool Platform::SameExistingFile(const char* first, const char* second) {

@@ -6,21 +6,9 @@
 #include "app/Console.h"
 #include "app/DotSchedule.h"
 #include "app/Platform.h"
-#include "meter/ConstMean.h"
-#include "meter/WavFreqMeter.h"
-#include "output/FileDataWriter.h"
-#include "wav/WavFileSource.h"
+#include "core/IErrorInfoProvider.h"
 
 namespace wavfreq {
-
-/// The components of a real run. Tests substitute doubles with the same constructors. The meter
-/// is compiled against the final level provider and writer so that their calls inline.
-struct ProductComponents {
-  using Source = WavFileSource;
-  using Mean = ConstMean;
-  using Writer = FileDataWriter;
-  using Meter = BasicWavFreqMeter<ConstMean, FileDataWriter>;
-};
 
 /// Exit codes: what a script can rely on.
 enum ExitCode : int {
@@ -33,67 +21,92 @@ enum ExitCode : int {
 
 /// The program's run: banner, command line, then the measurement. Every console text of the
 /// program is printed here.
+///
+/// The components come from a factory with four calls, made in this order: `MakeSource()`,
+/// `MakeMean()`, `MakeWriter(path, interval)` and `MakeMeter(writer, mean, window, sampleRate)`.
+/// Each returns its component by value, so the components are locals of the driver, created in
+/// that order and destroyed in reverse. Tests and fuzz targets hand in factories of their own.
 class RunDriver {
  public:
+  /// A run with the tool's real components.
   static int Run(int argc, const char* const* argv, Console& console);
 
-  /// From opening the input to the exit code, with the components `Components` names. The
-  /// components are locals, created in dependency order and destroyed in reverse.
-  template <class Components>
-  static int Measure(const CommandLine& line, Console& console);
+  template <class Factory>
+  static int Run(int argc, const char* const* argv, Console& console, Factory& factory);
+
+  /// From opening the input to the exit code.
+  template <class Factory>
+  static int Measure(const CommandLine& line, Console& console, Factory& factory);
 
   /// Reads the chosen channel of every frame into the processor, with progress dots.
   template <class Source, class Processor>
   static void RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
                             Console& console);
 
+  static constexpr const char* kBanner = "Wav file frequency meter. v1.1\n";
+  static constexpr const char* kFormatLine = "Sample rate: %i Hz, %i-bit PCM, Channels: %i\n";
+  static constexpr const char* kChannelLine = "Current channel: %i\n";
+  static constexpr const char* kUnsupportedSampleRate =
+      "Error! Input file has an unsupported sample rate.";
+  static constexpr const char* kOutputIsInput = "Output file must differ from input file.";
+
  private:
-  template <class Component>
-  static void PrintError(Console& console, const Component& component) {
-    const std::string message = component.GetErrorMessage();
-    console.Print("\nError! (%i) %s\n", component.GetErrorCode(), message.c_str());
-  }
+  /// Explains a command line that asks for no measurement; returns the exit code.
+  static int RefuseCommandLine(const CommandLine& line, const char* programName, Console& console);
+  /// The one error line: "Error! (code) message" on a line of its own.
+  static void PrintErrorLine(Console& console, int code, const char* message);
+  /// The error line of a failed component, with the code and message of its record.
+  static void PrintErrorLine(Console& console, const IErrorInfoProvider& failed);
 };
 
-template <class Components>
-int RunDriver::Measure(const CommandLine& line, Console& console) {
-  typename Components::Source source;
+template <class Factory>
+int RunDriver::Run(int argc, const char* const* argv, Console& console, Factory& factory) {
+  console.Print("%s", kBanner);
+  const CommandLine line = CommandLine::Parse(argc, argv);
+  if (line.outcome != CommandLine::Outcome::kRun) {
+    return RefuseCommandLine(line, argc > 0 && argv[0] != nullptr ? argv[0] : "", console);
+  }
+  return Measure(line, console, factory);
+}
+
+template <class Factory>
+int RunDriver::Measure(const CommandLine& line, Console& console, Factory& factory) {
+  auto source = factory.MakeSource();
   if (!source.Open(line.inputPath.c_str())) {
-    PrintError(console, source);
+    PrintErrorLine(console, source);
     return kExitInputUnusable;
   }
   const int sampleRate = source.GetSampleRate();
   // A rate of 0, or one of 2^31 and above, which reads as negative, gives no time base.
   if (sampleRate <= 0) {
-    console.Print("\nError! (0) Error! Input file has an unsupported sample rate.\n");
+    PrintErrorLine(console, 0, kUnsupportedSampleRate);
     return kExitInputUnusable;
   }
-  console.Print("Sample rate: %i Hz, %i-bit PCM, Channels: %i\n", sampleRate,
-                source.GetBitsPerSample(), source.GetChannelCount());
-  console.Print("Current channel: %i\n", line.channel);
+  console.Print(kFormatLine, sampleRate, source.GetBitsPerSample(), source.GetChannelCount());
+  console.Print(kChannelLine, line.channel);
   // Creating the result file truncates it: never let that be the input.
   if (Platform::SameExistingFile(line.inputPath.c_str(), line.outputPath.c_str())) {
-    console.Print("\nError! (0) Output file must differ from input file.\n");
+    PrintErrorLine(console, 0, kOutputIsInput);
     return kExitOutputUnwritable;
   }
 
-  typename Components::Mean mean(0, 0.0);
-  typename Components::Writer writer(line.outputPath.c_str(), 1.0 / line.outputRate);
+  auto mean = factory.MakeMean();
+  auto writer = factory.MakeWriter(line.outputPath.c_str(), 1.0 / line.outputRate);
   if (writer.HasError()) {
-    PrintError(console, writer);
+    PrintErrorLine(console, writer);
     return kExitOutputUnwritable;
   }
-  typename Components::Meter meter(writer, mean, sampleRate / line.valueRate, sampleRate);
+  auto meter = factory.MakeMeter(writer, mean, sampleRate / line.valueRate, sampleRate);
 
   RunSampleLoop(source, meter, line.channel, sampleRate, console);
 
   if (source.HasError()) {
-    PrintError(console, source);
+    PrintErrorLine(console, source);
     return kExitReadError;
   }
   writer.Flush();
   if (writer.HasError()) {
-    PrintError(console, writer);
+    PrintErrorLine(console, writer);
     return kExitOutputUnwritable;
   }
   return kExitSuccess;

@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <memory>
 
-#include "wav/MemoryByteStream.h"
+#include "support/MemoryByteStream.h"
 #include "wav/WavFileSource.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   wavfreq::WavFileSource source;
-  if (!source.OpenStream(std::make_unique<wavfreq::MemoryByteStream>(data, size))) {
+  if (!source.OpenStream(std::make_unique<wavfreq::test::MemoryByteStream>(data, size))) {
     // A refused file carries a message and answers neutral values.
     if (!source.HasError() || source.GetErrorMessage().empty() || source.GetSampleRate() != 0) {
       __builtin_trap();

@@ -36,9 +36,8 @@ class FileDataWriter final : public IDataWriter, public IErrorInfoProvider {
 
   void WriteText(const char* text) override;
 
-  /// Pushes everything written so far to the operating system, so that a full disk shows up in
-  /// the error record before the run reports success.
-  void Flush();
+  /// Pushes everything written so far to the operating system; a failure is recorded.
+  void Flush() override;
 
   bool HasError() const override { return errorInfo.HasError(); }
   int GetErrorCode() const override { return errorInfo.GetErrorCode(); }

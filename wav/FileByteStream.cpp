@@ -1,6 +1,10 @@
 #include "wav/FileByteStream.h"
 
-#include "app/Platform.h"
+#include <limits>
+
+#ifndef _WIN32
+#include <sys/types.h>
+#endif
 
 namespace wavfreq {
 
@@ -17,7 +21,7 @@ FileByteStream::~FileByteStream() {
   std::fclose(file);
 }
 
-std::int64_t FileByteStream::Read(char* destination, std::int64_t size) {
+std::int64_t FileByteStream::Read(unsigned char* destination, std::int64_t size) {
   if (size <= 0) {
     return 0;
   }
@@ -32,11 +36,25 @@ std::int64_t FileByteStream::Read(char* destination, std::int64_t size) {
   return static_cast<std::int64_t>(count);
 }
 
+bool FileByteStream::SeekFile(std::uint64_t offset) {
+#ifdef _WIN32
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<__int64>::max())) {
+    return false;
+  }
+  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+    return false;
+  }
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
 bool FileByteStream::Seek(std::uint64_t offset) {
   if (offset == position) {
     return true;
   }
-  if (Platform::SeekFile(file, offset)) {
+  if (SeekFile(offset)) {
     position = offset;
     return true;
   }
@@ -45,10 +63,10 @@ bool FileByteStream::Seek(std::uint64_t offset) {
   if (offset < position) {
     return false;
   }
-  char scratch[4096];
+  unsigned char scratch[4096];
   while (position < offset) {
-    std::uint64_t want = offset - position;
-    std::int64_t got =
+    const std::uint64_t want = offset - position;
+    const std::int64_t got =
         Read(scratch, want < sizeof scratch ? static_cast<std::int64_t>(want)
                                             : static_cast<std::int64_t>(sizeof scratch));
     if (got < 0) {

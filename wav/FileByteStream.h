@@ -8,7 +8,7 @@
 
 namespace wavfreq {
 
-/// Unbuffered binary reading of a named file through the C library. The I/O layer above keeps
+/// Unbuffered binary reading of a named file through the C library. The RIFF layer above keeps
 /// its own buffer, so the stream's buffer would only add a copy.
 class FileByteStream final : public IByteStream {
  public:
@@ -18,11 +18,14 @@ class FileByteStream final : public IByteStream {
   FileByteStream(const FileByteStream&) = delete;
   FileByteStream& operator=(const FileByteStream&) = delete;
 
-  std::int64_t Read(char* destination, std::int64_t size) override;
+  std::int64_t Read(unsigned char* destination, std::int64_t size) override;
   bool Seek(std::uint64_t offset) override;
 
  private:
   explicit FileByteStream(std::FILE* openFile) : file(openFile) {}
+  /// Moves the C stream itself; false where the file cannot seek (a pipe) or the offset is out
+  /// of the platform's range.
+  bool SeekFile(std::uint64_t offset);
 
   std::FILE* file;
   std::uint64_t position = 0;

@@ -15,4 +15,10 @@ inline std::uint32_t ReadLe32(const unsigned char* bytes) {
          static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
+/// A two's complement 16-bit sample.
+inline int ReadLeSigned16(const unsigned char* bytes) {
+  const int value = ReadLe16(bytes);
+  return value >= 0x8000 ? value - 0x10000 : value;
+}
+
 }  // namespace wavfreq

@@ -12,11 +12,11 @@ const char kCannotRead[] = "Error! Input file can not be read.";
 const char kCannotReadTruncated[] = "Error! Input file can not be read.\n";
 const char kNotPcm[] = "Error! Input file must be in PCM format.";
 const char kNotPcmTag[] = "Error! Input file must be in PCM mono 8-bit format.";
-const char kUnknown[] = "Error! Unknown error during file processing.";
 
-constexpr mmio::FOURCC kWave = mmio::MakeFourCC('W', 'A', 'V', 'E');
-constexpr mmio::FOURCC kFmt = mmio::MakeFourCC('f', 'm', 't', ' ');
-constexpr mmio::FOURCC kData = mmio::MakeFourCC('d', 'a', 't', 'a');
+constexpr FourCC kRiff = MakeFourCC('R', 'I', 'F', 'F');
+constexpr FourCC kWave = MakeFourCC('W', 'A', 'V', 'E');
+constexpr FourCC kFmt = MakeFourCC('f', 'm', 't', ' ');
+constexpr FourCC kData = MakeFourCC('d', 'a', 't', 'a');
 constexpr std::uint16_t kWaveFormatPcm = 1;
 constexpr std::int64_t kFormatRecordSize = 16;
 constexpr std::uint32_t kZeroedFrameLimit = 256 * 1024;
@@ -34,48 +34,42 @@ PcmWaveFormat DecodeFormat(const unsigned char* record) {
 
 }  // namespace
 
-WavFileReader::WavFileReader(const char* path) {
-  OpenSequence(mmio::mmioOpen(path, mmio::MMIO_READ | mmio::MMIO_ALLOCBUF));
-}
-
 WavFileReader::WavFileReader(std::unique_ptr<IByteStream> stream) {
-  OpenSequence(mmio::mmioOpenStream(std::move(stream)));
+  OpenSequence(std::move(stream));
 }
 
-void WavFileReader::OpenSequence(mmio::HMMIO opened) {
-  file = opened;
-  if (file == nullptr) {
+void WavFileReader::OpenSequence(std::unique_ptr<IByteStream> stream) {
+  if (stream == nullptr) {
     errorInfo.SetErrorMessage(kCannotRead);
     return;
   }
-  if (mmio::mmioDescend(file, &riffChunk, nullptr, 0) != 0) {
+  file = std::make_unique<RiffFile>(std::move(stream));
+  if (!file->ReadChunkHeader(riffChunk)) {
     errorInfo.SetErrorMessage(kCannotRead);
     return;
   }
-  if (riffChunk.ckid != mmio::kRiff || riffChunk.fccType != kWave) {
+  if (riffChunk.id != kRiff || riffChunk.formType != kWave) {
     errorInfo.SetErrorMessage(kNotPcm);
     return;
   }
-  subChunk.ckid = kFmt;
-  if (mmio::mmioDescend(file, &subChunk, &riffChunk, mmio::MMIO_FINDCHUNK) != 0) {
+  if (!file->FindChunk(kFmt, riffChunk, subChunk)) {
     errorInfo.SetErrorMessage(kNotPcm);
     return;
   }
   // The size is checked before the record is read: a short "fmt " chunk is malformed, whereas a
   // file that ends inside a long enough one could not be read.
-  if (subChunk.cksize < kFormatRecordSize) {
+  if (subChunk.size < kFormatRecordSize) {
     errorInfo.SetErrorMessage(kNotPcm);
     return;
   }
   unsigned char record[kFormatRecordSize];
-  if (mmio::mmioRead(file, reinterpret_cast<char*>(record), kFormatRecordSize) !=
-      kFormatRecordSize) {
+  if (file->Read(record, kFormatRecordSize) != kFormatRecordSize) {
     errorInfo.SetErrorMessage(kCannotRead);
     return;
   }
   format = DecodeFormat(record);
   // Any bytes of an extended format record are skipped along with the pad byte.
-  if (mmio::mmioAscend(file, &subChunk, 0) != 0) {
+  if (!file->LeaveChunk(subChunk)) {
     errorInfo.SetErrorMessage(kCannotRead);
     return;
   }
@@ -83,16 +77,10 @@ void WavFileReader::OpenSequence(mmio::HMMIO opened) {
     errorInfo.SetErrorMessage(kNotPcmTag);
     return;
   }
-  subChunk.ckid = kData;
-  if (mmio::mmioDescend(file, &subChunk, &riffChunk, mmio::MMIO_FINDCHUNK) != 0) {
+  if (!file->FindChunk(kData, riffChunk, subChunk)) {
     errorInfo.SetErrorMessage(kNotPcm);
     return;
   }
-  if (mmio::mmioGetInfo(file, &ioInfo, 0) != 0) {
-    errorInfo.SetErrorMessage(kUnknown);
-    return;
-  }
-  ioInfoHeld = true;
   const std::uint32_t size = static_cast<std::uint32_t>(format.wBitsPerSample / 8u) *
                              static_cast<std::uint32_t>(format.nChannels);
   // No channels, or samples narrower than a byte, give frames of no bytes: nothing to read.
@@ -101,22 +89,12 @@ void WavFileReader::OpenSequence(mmio::HMMIO opened) {
     return;
   }
   frameSize = static_cast<std::int32_t>(size);
-  frameCount = static_cast<std::int64_t>(subChunk.cksize / size);
+  frameCount = static_cast<std::int64_t>(subChunk.size / size);
   // Zeroed when small, so samples read before the first frame are 0. Frames of several hundred
   // KiB only come from widths that never decode, and zeroing them would cost memory up front.
   frameBuffer.reset(size <= kZeroedFrameLimit ? new unsigned char[size]()
                                               : new unsigned char[size]);
   frame = frameBuffer.get();
-}
-
-WavFileReader::~WavFileReader() {
-  if (file != nullptr) {
-    if (ioInfoHeld) {
-      mmio::mmioSetInfo(file, &ioInfo, 0);
-    }
-    mmio::mmioClose(file, 0);
-    file = nullptr;
-  }
 }
 
 bool WavFileReader::ReadFrameChecked() {
@@ -128,9 +106,10 @@ bool WavFileReader::ReadFrameChecked() {
     endOfData = true;
     return false;
   }
-  if (ioInfo.pchEndRead - ioInfo.pchNext >= frameSize) {
-    frame = reinterpret_cast<const unsigned char*>(ioInfo.pchNext);
-    ioInfo.pchNext += frameSize;
+  ByteWindow& window = file->Window();
+  if (window.Size() >= frameSize) {
+    frame = window.next;
+    window.next += frameSize;
   } else if (!ReadFrameAcrossRefill()) {
     return false;
   }
@@ -139,7 +118,7 @@ bool WavFileReader::ReadFrameChecked() {
 }
 
 void WavFileReader::CountFramesInWindow() {
-  const std::int64_t whole = (ioInfo.pchEndRead - ioInfo.pchNext) / frameSize;
+  const std::int64_t whole = file->Window().Size() / frameSize;
   const std::int64_t left = frameCount - 1 - frameIndex;
   framesInWindow = whole < left ? whole : left;
 }
@@ -147,25 +126,26 @@ void WavFileReader::CountFramesInWindow() {
 bool WavFileReader::ReadFrameAcrossRefill() {
   frame = frameBuffer.get();
   unsigned char* destination = frameBuffer.get();
+  ByteWindow& window = file->Window();
   std::int64_t left = frameSize;
   while (left > 0) {
-    if (ioInfo.pchNext == ioInfo.pchEndRead) {
-      if (mmio::mmioAdvance(file, &ioInfo, mmio::MMIO_READ) != 0) {
+    if (window.Size() == 0) {
+      if (!file->RefillWindow()) {
         errorInfo.SetErrorMessage(kCannotRead);
         return false;
       }
       // The data chunk promised more bytes than the file holds.
-      if (ioInfo.pchNext == ioInfo.pchEndRead) {
+      if (window.Size() == 0) {
         errorInfo.SetErrorMessage(kCannotReadTruncated);
         return false;
       }
     }
-    std::int64_t take = ioInfo.pchEndRead - ioInfo.pchNext;
+    std::int64_t take = window.Size();
     if (take > left) {
       take = left;
     }
-    std::memcpy(destination, ioInfo.pchNext, static_cast<std::size_t>(take));
-    ioInfo.pchNext += take;
+    std::memcpy(destination, window.next, static_cast<std::size_t>(take));
+    window.next += take;
     destination += take;
     left -= take;
   }

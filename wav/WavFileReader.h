@@ -5,7 +5,7 @@
 
 #include "core/ErrorInfoProvider.h"
 #include "wav/IByteStream.h"
-#include "wav/Mmio.h"
+#include "wav/RiffFile.h"
 
 namespace wavfreq {
 
@@ -24,10 +24,8 @@ struct PcmWaveFormat {
 /// `ErrorInfo()` instead of throwing, and the owner discards the reader.
 class WavFileReader {
  public:
-  explicit WavFileReader(const char* path);
-  /// Reads the WAV file from any byte stream (memory, fault injection); the product opens paths.
+  /// Reads the WAV file from the stream; no stream (the file could not be opened) is a refusal.
   explicit WavFileReader(std::unique_ptr<IByteStream> stream);
-  ~WavFileReader();
   WavFileReader(const WavFileReader&) = delete;
   WavFileReader& operator=(const WavFileReader&) = delete;
 
@@ -41,8 +39,9 @@ class WavFileReader {
     if (framesInWindow > 0) {
       --framesInWindow;
       ++frameIndex;
-      frame = reinterpret_cast<const unsigned char*>(ioInfo.pchNext);
-      ioInfo.pchNext += frameSize;
+      ByteWindow& window = file->Window();
+      frame = window.next;
+      window.next += frameSize;
       return true;
     }
     return ReadFrameChecked();
@@ -58,17 +57,15 @@ class WavFileReader {
   const ErrorInfoProvider& ErrorInfo() const { return errorInfo; }
 
  private:
-  void OpenSequence(mmio::HMMIO opened);
+  void OpenSequence(std::unique_ptr<IByteStream> stream);
   bool ReadFrameChecked();
   bool ReadFrameAcrossRefill();
   void CountFramesInWindow();
 
-  mmio::HMMIO file = nullptr;
-  mmio::MMCKINFO riffChunk;
-  mmio::MMCKINFO subChunk;
+  std::unique_ptr<RiffFile> file;
+  RiffChunk riffChunk;
+  RiffChunk subChunk;
   PcmWaveFormat format;
-  mmio::MMIOINFO ioInfo;
-  bool ioInfoHeld = false;
   std::int64_t frameIndex = -1;
   std::int64_t frameCount = 0;
   std::int32_t frameSize = 0;

@@ -1,8 +1,14 @@
 #include "wav/WavFileSource.h"
 
-#include <exception>
+#include <utility>
+
+#include "wav/FileByteStream.h"
 
 namespace wavfreq {
+
+WavFileSource::WavFileSource() : WavFileSource(FileByteStream::Open) {}
+
+WavFileSource::WavFileSource(StreamOpener opener) : openStream(std::move(opener)) {}
 
 int WavFileSource::GetBitsPerSample() {
   return readable == nullptr ? 0 : readable->Format().wBitsPerSample;
@@ -25,43 +31,36 @@ bool WavFileSource::IsEndOfData() {
 }
 
 bool WavFileSource::Open(const char* path) {
-  return OpenGuarded([this, path] {
-    // Our own copy: the caller's string need not outlive the open sequence.
+  return OpenWith([this, path] {
+    // Our own copy: the caller's string need not outlive the opening.
     const std::string ownPath(path == nullptr ? "" : path);
-    return OpenReader(ownPath.c_str());
+    return openStream(ownPath.c_str());
   });
 }
 
 bool WavFileSource::OpenStream(std::unique_ptr<IByteStream> stream) {
-  return OpenGuarded([this, &stream] { return OpenReader(std::move(stream)); });
+  return OpenWith([&stream] { return std::move(stream); });
 }
 
-template <class OpenStep>
-bool WavFileSource::OpenGuarded(OpenStep open) {
+template <class MakeStream>
+bool WavFileSource::OpenWith(MakeStream makeStream) {
   try {
-    return open();
+    // The file open until now is closed before the next one is opened.
+    reader.reset();
+    readable = nullptr;
+    reader = std::make_unique<WavFileReader>(makeStream());
+    if (!reader->ErrorInfo().HasError()) {
+      channelCount = reader->Format().nChannels;
+      bytesPerSample = reader->Format().wBitsPerSample / 8;
+      errorInfo.ClearError();
+      UpdateReadable();
+      return true;
+    }
+    errorInfo.CopyErrorFrom(reader->ErrorInfo());
   } catch (...) {
     // Out of memory: no reader is kept, and the run reports an error instead of ending.
-    reader.reset();
     errorInfo.SetErrorMessage("Error! Unknown error during file processing.");
-    UpdateReadable();
-    return false;
   }
-}
-
-template <class Argument>
-bool WavFileSource::OpenReader(Argument&& argument) {
-  reader.reset();
-  readable = nullptr;
-  reader = std::make_unique<WavFileReader>(std::forward<Argument>(argument));
-  if (!reader->ErrorInfo().HasError()) {
-    channelCount = reader->Format().nChannels;
-    bytesPerSample = reader->Format().wBitsPerSample / 8;
-    errorInfo.ClearError();
-    UpdateReadable();
-    return true;
-  }
-  errorInfo.CopyErrorFrom(reader->ErrorInfo());
   reader.reset();
   UpdateReadable();
   return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "core/IErrorInfoProvider.h"
 #include "core/IWavFileSource.h"
 #include "wav/IByteStream.h"
+#include "wav/LittleEndian.h"
 #include "wav/WavFileReader.h"
 
 namespace wavfreq {
@@ -17,7 +19,13 @@ namespace wavfreq {
 /// little-endian values; other widths decode as 0.
 class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
  public:
-  WavFileSource() = default;
+  /// Turns a path into the stream of its bytes; nothing when it cannot be opened.
+  using StreamOpener = std::function<std::unique_ptr<IByteStream>(const char* path)>;
+
+  /// Opens files by path.
+  WavFileSource();
+  /// Opens whatever `opener` makes of a path: bytes in memory, a stream that fails on purpose.
+  explicit WavFileSource(StreamOpener opener);
   ~WavFileSource() override = default;
   WavFileSource(const WavFileSource&) = delete;
   WavFileSource& operator=(const WavFileSource&) = delete;
@@ -48,10 +56,7 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
     }
     const unsigned char* frame = readable->Frame();
     if (bytesPerSample == 2) {
-      const unsigned char* bytes = frame + 2 * static_cast<std::ptrdiff_t>(channel);
-      // Decoded from the bytes so that the result does not depend on the host's byte order.
-      const int value = bytes[0] | bytes[1] << 8;
-      return value >= 0x8000 ? value - 0x10000 : value;
+      return ReadLeSigned16(frame + 2 * static_cast<std::ptrdiff_t>(channel));
     }
     if (bytesPerSample == 1) {
       // Offset by 127, not 128: byte 128 is +1 and the range is -127 to 128.
@@ -61,7 +66,7 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
   }
 
   bool Open(const char* path) override;
-  /// Opens a WAV file held in any byte stream; used where bytes come from memory.
+  /// Opens the WAV file held in this stream, as `Open` does with the stream of a path.
   bool OpenStream(std::unique_ptr<IByteStream> stream);
   void Close() override;
   bool IsEndOfData() override;
@@ -71,15 +76,15 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
   std::string GetErrorMessage() const override { return errorInfo.GetErrorMessage(); }
 
  private:
-  /// Runs an open step; memory exhaustion inside it ends in a refused open, not an exception.
-  template <class OpenStep>
-  bool OpenGuarded(OpenStep open);
-  template <class Argument>
-  bool OpenReader(Argument&& argument);
+  /// Opens a reader on the stream that `makeStream` returns. Memory exhaustion on the way ends
+  /// in a refused open, not an exception.
+  template <class MakeStream>
+  bool OpenWith(MakeStream makeStream);
   /// Every query answers neutral values while an error is recorded or no file is open; the
   /// reader that may be asked otherwise is kept here, so each query tests one pointer.
   void UpdateReadable() { readable = errorInfo.HasError() ? nullptr : reader.get(); }
 
+  StreamOpener openStream;
   ErrorInfoProvider errorInfo;
   std::unique_ptr<WavFileReader> reader;
   WavFileReader* readable = nullptr;

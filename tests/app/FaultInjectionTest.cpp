@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "app/ProductFactory.h"
 #include "app/RunDriver.h"
 #include "support/ConsoleCapture.h"
-#include "support/FaultyStream.h"
+#include "support/MemoryByteStream.h"
 #include "support/TempFile.h"
 #include "support/WavBuilder.h"
 
@@ -18,42 +19,28 @@ namespace {
 
 using namespace test;
 
-std::uint64_t failOffset = 0;
-
-/// The real source, reading the named file through a stream that fails at `failOffset`.
-class FaultySource final : public IWavFileSource, public IErrorInfoProvider {
+/// The product's components, but the source reads the named file through a stream that fails
+/// once it reaches `failOffset`.
+class FaultyFactory : public ProductFactory {
  public:
-  int GetBitsPerSample() override { return inner.GetBitsPerSample(); }
-  int GetSampleRate() override { return inner.GetSampleRate(); }
-  int GetChannelCount() override { return inner.GetChannelCount(); }
-  bool ReadNextFrame() override { return inner.ReadNextFrame(); }
-  std::int64_t GetPosition() override { return inner.GetPosition(); }
-  int GetSample(int channel) override { return inner.GetSample(channel); }
-  bool Open(const char* path) override {
-    return inner.OpenStream(std::make_unique<FaultyStream>(ReadFile(path), failOffset));
+  explicit FaultyFactory(std::uint64_t failAt) : failOffset(failAt) {}
+  WavFileSource MakeSource() {
+    const std::uint64_t failAt = failOffset;
+    return WavFileSource([failAt](const char* path) -> std::unique_ptr<IByteStream> {
+      return std::make_unique<MemoryByteStream>(ReadFile(path), failAt);
+    });
   }
-  void Close() override { inner.Close(); }
-  bool IsEndOfData() override { return inner.IsEndOfData(); }
-  bool HasError() const override { return inner.HasError(); }
-  int GetErrorCode() const override { return inner.GetErrorCode(); }
-  std::string GetErrorMessage() const override { return inner.GetErrorMessage(); }
 
  private:
-  WavFileSource inner;
+  std::uint64_t failOffset;
 };
 
-struct FaultyComponents {
-  using Source = FaultySource;
-  using Mean = ProductComponents::Mean;
-  using Writer = ProductComponents::Writer;
-  using Meter = ProductComponents::Meter;
-};
-
-template <class Components>
-int MeasureFile(const std::string& input, const std::string& output, std::string& printed) {
+template <class Factory>
+int MeasureFile(Factory& factory, const std::string& input, const std::string& output,
+                std::string& printed) {
   const char* arguments[] = {"wavfreq", input.c_str(), output.c_str()};
   ConsoleCapture capture;
-  const int code = RunDriver::Measure<Components>(CommandLine::Parse(3, arguments), capture.Get());
+  const int code = RunDriver::Run(3, arguments, capture.Get(), factory);
   printed = capture.Text();
   return code;
 }
@@ -63,17 +50,19 @@ TEST(FaultInjectionTest, IoErrorMidFileEndsWithCode3AndKeepsEveryLineBeforeIt) {
   const std::vector<int> tone = Sine(500, 9000, 8000, 24000);
   TempFile wav(".wav", PcmWav(1, 8000, 16, Frames16({tone})));
   TempFile out(".txt");
-  failOffset = 44 + 2 * 15000;
+  FaultyFactory faulty(44 + 2 * 15000);
   std::string printed;
-  EXPECT_EQ(MeasureFile<FaultyComponents>(wav.Path(), out.Path(), printed), 3);
+  EXPECT_EQ(MeasureFile(faulty, wav.Path(), out.Path(), printed), 3);
   EXPECT_EQ(printed,
+            "Wav file frequency meter. v1.1\n"
             "Sample rate: 8000 Hz, 16-bit PCM, Channels: 1\nCurrent channel: 0\n.."
             "\nError! (0) Error! Input file can not be read.\n");
 
   // The result file holds exactly what a clean run over those 15000 frames writes.
   TempFile prefix(".wav", PcmWav(1, 8000, 16, Frames16({{tone.begin(), tone.begin() + 15000}})));
   TempFile expected(".txt");
-  EXPECT_EQ(MeasureFile<ProductComponents>(prefix.Path(), expected.Path(), printed), 0);
+  ProductFactory product;
+  EXPECT_EQ(MeasureFile(product, prefix.Path(), expected.Path(), printed), 0);
   const std::string text = ReadText(out.Path());
   EXPECT_GT(std::count(text.begin(), text.end(), '\n'), 300);
   EXPECT_EQ(text, ReadText(expected.Path()));

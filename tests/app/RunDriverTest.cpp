@@ -7,12 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "core/IDataProcessor.h"
+#include "core/IDataWriter.h"
+#include "core/IWavFileSource.h"
+#include "core/IWavMean.h"
 #include "support/ConsoleCapture.h"
 
 namespace wavfreq {
 namespace {
 
-/// What the doubles below are told to do, and what they saw. One run at a time.
+/// What the doubles below are told to do, and what they saw.
 struct Script {
   bool openSucceeds = true;
   int sampleRate = 4;
@@ -25,12 +29,13 @@ struct Script {
   int windowLength = 0;
   double interval = 0;
 };
-Script script;
 
 class FakeSource final : public IWavFileSource, public IErrorInfoProvider {
  public:
-  FakeSource() { script.events.push_back("source created"); }
+  explicit FakeSource(Script& told) : script(told) { script.events.push_back("source created"); }
   ~FakeSource() override { script.events.push_back("source destroyed"); }
+  FakeSource(const FakeSource&) = delete;
+  FakeSource& operator=(const FakeSource&) = delete;
   int GetBitsPerSample() override { return 16; }
   int GetSampleRate() override { return script.sampleRate; }
   int GetChannelCount() override { return 2; }
@@ -60,6 +65,7 @@ class FakeSource final : public IWavFileSource, public IErrorInfoProvider {
   std::string GetErrorMessage() const override { return failed ? "Error! Source failed." : ""; }
 
  private:
+  Script& script;
   std::int64_t position = -1;
   bool atEnd = false;
   bool failed = false;
@@ -67,24 +73,32 @@ class FakeSource final : public IWavFileSource, public IErrorInfoProvider {
 
 class FakeMean final : public IWavMean {
  public:
-  FakeMean(std::int64_t, double) { script.events.push_back("mean created"); }
+  explicit FakeMean(Script& told) : script(told) { script.events.push_back("mean created"); }
   ~FakeMean() override { script.events.push_back("mean destroyed"); }
+  FakeMean(const FakeMean&) = delete;
+  FakeMean& operator=(const FakeMean&) = delete;
   double AddSample(double) override { return 0; }
   double GetSampleCount() override { return 0; }
   double GetMean() override { return 0; }
   double GetTotalSampleCount() override { return 0; }
+
+ private:
+  Script& script;
 };
 
 class FakeWriter final : public IDataWriter, public IErrorInfoProvider {
  public:
-  FakeWriter(const char* path, double interval) : failed(script.writerFailsToOpen) {
+  FakeWriter(Script& told, const char* path, double interval)
+      : script(told), failed(script.writerFailsToOpen) {
     script.events.push_back(std::string("writer created ") + path);
     script.interval = interval;
   }
   ~FakeWriter() override { script.events.push_back("writer destroyed"); }
+  FakeWriter(const FakeWriter&) = delete;
+  FakeWriter& operator=(const FakeWriter&) = delete;
   void WriteValue(double, double) override {}
   void WriteText(const char*) override {}
-  void Flush() {
+  void Flush() override {
     script.events.push_back("writer flushed");
     failed = failed || script.writerFailsOnFlush;
   }
@@ -93,40 +107,56 @@ class FakeWriter final : public IDataWriter, public IErrorInfoProvider {
   std::string GetErrorMessage() const override { return failed ? "Writer failed." : ""; }
 
  private:
+  Script& script;
   bool failed;
 };
 
 class FakeMeter final : public IDataProcessor {
  public:
-  FakeMeter(IDataWriter&, IWavMean&, int windowLength, int) {
+  FakeMeter(Script& told, int windowLength) : script(told) {
     script.events.push_back("meter created");
     script.windowLength = windowLength;
   }
   ~FakeMeter() override { script.events.push_back("meter destroyed"); }
+  FakeMeter(const FakeMeter&) = delete;
+  FakeMeter& operator=(const FakeMeter&) = delete;
   void ProcessSample(int sample) override { script.samples.push_back(sample); }
   double GetTime() override { return 0; }
+
+ private:
+  Script& script;
 };
 
-struct FakeComponents {
-  using Source = FakeSource;
-  using Mean = FakeMean;
-  using Writer = FakeWriter;
-  using Meter = FakeMeter;
+class FakeFactory {
+ public:
+  explicit FakeFactory(Script& told) : script(told) {}
+  FakeSource MakeSource() { return FakeSource(script); }
+  FakeMean MakeMean() { return FakeMean(script); }
+  FakeWriter MakeWriter(const char* path, double interval) {
+    return FakeWriter(script, path, interval);
+  }
+  FakeMeter MakeMeter(IDataWriter&, IWavMean&, int windowLength, int) {
+    return FakeMeter(script, windowLength);
+  }
+
+ private:
+  Script& script;
 };
 
 class RunDriverTest : public ::testing::Test {
  protected:
-  void SetUp() override { script = Script(); }
-
   int Measure(std::vector<const char*> arguments) {
     arguments.insert(arguments.begin(), "wavfreq");
     test::ConsoleCapture capture;
-    const int code = RunDriver::Measure<FakeComponents>(
-        CommandLine::Parse(static_cast<int>(arguments.size()), arguments.data()), capture.Get());
+    FakeFactory factory(script);
+    const int code =
+        RunDriver::Measure(CommandLine::Parse(static_cast<int>(arguments.size()), arguments.data()),
+                           capture.Get(), factory);
     output = capture.Text();
     return code;
   }
 
+  Script script;
   std::string output;
 };
 
@@ -146,16 +176,6 @@ TEST_F(RunDriverTest, SuccessfulRunCreatesAndDestroysInOrder) {
     samples.push_back(i * 10 + 1);
   }
   EXPECT_EQ(script.samples, samples);
-}
-
-TEST_F(RunDriverTest, DotsComeAtEveryStartedSecond) {
-  script.sampleRate = 4;
-  for (int frames : {0, 1, 4, 5, 8, 9}) {
-    script.frames = frames;
-    Measure({"in.wav", "out.txt"});
-    const std::size_t dots = output.size() - output.find_last_of('\n') - 1;
-    EXPECT_EQ(dots, static_cast<std::size_t>((frames + 3) / 4)) << frames;
-  }
 }
 
 TEST_F(RunDriverTest, RefusedInputPrintsTheSourcesErrorLine) {

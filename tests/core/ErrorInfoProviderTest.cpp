@@ -27,15 +27,6 @@ TEST(ErrorInfoProviderTest, SetErrorMessageKeepsTheEarlierCode) {
   ExpectRecord(record, false, 0, "");
 }
 
-TEST(ErrorInfoProviderTest, ReturnedMessageIsACopy) {
-  ErrorInfoProvider record;
-  record.SetError(5, "kept");
-  std::string message = record.GetErrorMessage();
-  record.SetError(6, "changed");
-  record.ClearError();
-  EXPECT_EQ(message, "kept");
-}
-
 TEST(ErrorInfoProviderTest, CopyErrorFromFollowsTheFourCases) {
   ErrorInfoProvider failedOther;
   failedOther.SetError(7, "newer");

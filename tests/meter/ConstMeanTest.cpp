@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <type_traits>
 
 namespace wavfreq {
 namespace {
+
+// The level provider may be destroyed through its interface.
+static_assert(std::has_virtual_destructor_v<IWavMean>);
 
 TEST(ConstMeanTest, CountsSamplesAndIgnoresTheirValues) {
   ConstMean mean(0, 0.0);
@@ -23,12 +26,6 @@ TEST(ConstMeanTest, CountKeepsPacePastTheInt32Range) {
   ConstMean mean(2147483647, 0.0);
   mean.AddSample(1);
   EXPECT_EQ(mean.GetSampleCount(), 2147483648.0);
-}
-
-TEST(ConstMeanTest, DestroyedWholeThroughItsInterface) {
-  std::unique_ptr<IWavMean> mean = std::make_unique<ConstMean>(0, 0.0);
-  mean.reset();  // the sanitizer build reports a partial destruction
-  SUCCEED();
 }
 
 }  // namespace

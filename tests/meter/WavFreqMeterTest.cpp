@@ -105,17 +105,37 @@ TEST(WavFreqMeterTest, WindowOfZeroOrBelowReportsNothing) {
   EXPECT_TRUE(Measure(samples, 3, 8000).empty());  // every distance (4.0) exceeds the window
 }
 
-TEST(WavFreqMeterTest, FirstShortDistanceKeepsTheSumAboveTheWindow) {
-  // Window 82: a first distance of 1.5, then distances of 4.0, settles on 21 values summing 84.
-  std::vector<int> samples = {-1, 1};  // crossing at 1.5 steps from the start: 1 + 0.5
-  for (int i = 0; i < 100; ++i) {
-    for (int sample : {1, 1, 1, 1, -1, -1, -1, -1}) {
-      samples.push_back(sample);
-    }
+// -1, then blocks of four samples of alternating sign starting with +1: a first distance of
+// 1.5 (one step from the initial 0, half a step to the crossing), then distances of 4.0, with the
+// crossing at the start of each block. `longBlock`, if given, replaces block `longAt` by a block of
+// that many samples.
+std::vector<int> Blocks(int count, int longAt = -1, int longBlock = 0) {
+  std::vector<int> samples = {-1};
+  for (int block = 0; block < count; ++block) {
+    const std::size_t length = static_cast<std::size_t>(block == longAt ? longBlock : 4);
+    samples.insert(samples.end(), length, block % 2 == 0 ? 1 : -1);
   }
-  auto reports = Measure(samples, 82, 8000);
-  ASSERT_FALSE(reports.empty());
-  EXPECT_DOUBLE_EQ(reports.back().second, 8000.0 / (168.0 / 21.0));
+  return samples;
+}
+
+TEST(WavFreqMeterTest, FirstShortDistanceKeepsTheSumAboveTheWindow) {
+  // Window 82: 1.5 + 21 x 4.0 = 85.5 trims the 1.5 and leaves 21 values summing 84, above the
+  // window for good; 20 values of 80 would read the same frequency but centre the time elsewhere.
+  auto reports = Measure(Blocks(100), 82, 8000);
+  ASSERT_EQ(reports.size(), 100u);
+  const double lastCrossing = 1 + 4 * 99;
+  EXPECT_EQ(reports.back().second, 1000.0);
+  EXPECT_DOUBLE_EQ(reports.back().first, (lastCrossing - 84.0 * 0.5 - 0.5) / 8000.0);
+}
+
+TEST(WavFreqMeterTest, LongDistanceRemovesOnlyTheOldestValuePerCrossing) {
+  // Window 20 settles on five distances of 4.0. A distance of 30.0 then lifts the sum to 50; one
+  // 4.0 is trimmed per crossing, so the window keeps the 30.0 and reads 8000 / (2 x 46 / 5).
+  auto reports = Measure(Blocks(12, 8, 30), 20, 8000);
+  ASSERT_EQ(reports.size(), 12u);
+  EXPECT_EQ(reports[8].second, 1000.0);
+  EXPECT_DOUBLE_EQ(reports[9].second, 8000.0 / (92.0 / 5.0));
+  EXPECT_DOUBLE_EQ(reports[10].second, 8000.0 / (92.0 / 5.0));
 }
 
 TEST(WavFreqMeterTest, GetTimeCountsEverySampleGiven) {
@@ -133,12 +153,14 @@ TEST(WavFreqMeterTest, LaggingProviderDelaysButDoesNotChangeTheReports) {
   auto samples = Repeat(kTone1000At8000, 1010);
   const auto reference = Measure(samples, 80, 8000);
 
-  // The provider accounts for samples only in blocks of 37: the meter holds samples back and
-  // works each backlog off, oldest first, at its own stream position.
+  // The provider accounts for samples only in blocks of 37, and for all of them at the last: the
+  // meter holds samples back and works each backlog off, oldest first, at its own stream
+  // position, as far as the provider's count reaches.
   std::vector<double> counts;
   for (std::size_t i = 1; i <= samples.size(); ++i) {
     counts.push_back(static_cast<double>(i - i % 37));
   }
+  counts.back() = static_cast<double>(samples.size());
   test::ScriptedMean lagging(counts, 0.0);
   RecordingWriter writer;
   WavFreqMeter meter(writer, lagging, 80, 8000);
@@ -146,11 +168,7 @@ TEST(WavFreqMeterTest, LaggingProviderDelaysButDoesNotChangeTheReports) {
     meter.ProcessSample(sample);
   }
   EXPECT_EQ(lagging.added.size(), samples.size());  // AddSample once per sample, held or not
-  ASSERT_LT(writer.values.size(), reference.size());
-  ASSERT_GT(writer.values.size(), reference.size() - 20);
-  for (std::size_t i = 0; i < writer.values.size(); ++i) {
-    EXPECT_EQ(writer.values[i], reference[i]) << i;
-  }
+  EXPECT_EQ(writer.values, reference);
   EXPECT_EQ(meter.GetTime(), 1010.0 / 8000.0);  // deferred samples count too
 }
 

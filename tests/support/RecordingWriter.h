@@ -13,6 +13,7 @@ class RecordingWriter final : public IDataWriter {
  public:
   void WriteValue(double time, double frequency) override { values.emplace_back(time, frequency); }
   void WriteText(const char* text) override { texts.emplace_back(text); }
+  void Flush() override {}
 
   std::vector<std::pair<double, double>> values;
   std::vector<std::string> texts;

@@ -37,10 +37,10 @@ TempFile::~TempFile() {
 }
 
 void WriteFile(const std::string& path, const Bytes& contents) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(contents.data()),
-            static_cast<std::streamsize>(contents.size()));
-  if (!out) {
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  const bool written =
+      out != nullptr && std::fwrite(contents.data(), 1, contents.size(), out) == contents.size();
+  if (out == nullptr || std::fclose(out) != 0 || !written) {
     throw std::runtime_error("cannot write " + path);
   }
 }

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/MemoryByteStream.h"
 #include "support/WavBuilder.h"
-#include "wav/MemoryByteStream.h"
 
 namespace wavfreq {
 namespace {
@@ -90,9 +90,22 @@ TEST(WavFileReaderTest, FrameSizeComesFromBitsAndChannelsAlone) {
   }
 }
 
+TEST(WavFileReaderTest, ChunksAfterTheDataAreNotReadAsFrames) {
+  // Metadata often follows the samples, and lies in the same buffer window as the last frames.
+  Bytes file = Riff(Concat({Chunk("fmt ", FmtPayload(1, 1, 8000, 8)),
+                            Chunk("data", {1, 2, 3, 4, 5}), Chunk("LIST", Bytes(200, 9))}));
+  auto reader = Open(file);
+  int frames = 0;
+  while (reader->ReadFrame()) {
+    EXPECT_EQ(reader->Frame()[0], ++frames);
+  }
+  EXPECT_EQ(frames, 5);
+  EXPECT_TRUE(reader->IsEndOfData());
+}
+
 TEST(WavFileReaderTest, ReadsFramesAcrossBufferRefillsByteForByte) {
   // Frames of 3 bytes do not divide the buffer size, so some frames straddle a refill.
-  Bytes data(static_cast<std::size_t>(mmio::kBufferSize) * 3 + 9);
+  Bytes data(static_cast<std::size_t>(RiffFile::kBufferSize) * 3 + 9);
   for (std::size_t i = 0; i < data.size(); ++i) {
     data[i] = static_cast<std::uint8_t>(i % 251);
   }

@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "support/FaultyStream.h"
+#include <new>
+
+#include "support/MemoryByteStream.h"
 #include "support/TempFile.h"
 #include "support/WavBuilder.h"
-#include "wav/MemoryByteStream.h"
 
 namespace wavfreq {
 namespace {
@@ -110,10 +111,10 @@ TEST(WavFileSourceTest, DataChunkLongerThanTheFileEndsInAReadError) {
 }
 
 TEST(WavFileSourceTest, FailingRefillIsAReadErrorWithoutLineFeed) {
-  Bytes data(static_cast<std::size_t>(mmio::kBufferSize) * 2, 0x10);
+  Bytes data(static_cast<std::size_t>(RiffFile::kBufferSize) * 2, 0x10);
   Bytes file = PcmWav(1, 8000, 16, data);
   WavFileSource source;
-  ASSERT_TRUE(source.OpenStream(std::make_unique<FaultyStream>(file, file.size() / 2)));
+  ASSERT_TRUE(source.OpenStream(std::make_unique<MemoryByteStream>(file, file.size() / 2)));
   std::int64_t frames = 0;
   while (source.ReadNextFrame()) {
     ++frames;
@@ -141,6 +142,14 @@ TEST(WavFileSourceTest, OpenReplacesTheFileAndItsError) {
   source.Close();
   ExpectNeutral(source);
   EXPECT_FALSE(source.HasError());
+}
+
+TEST(WavFileSourceTest, MemoryRunningOutWhileOpeningIsARefusal) {
+  WavFileSource source([](const char*) -> std::unique_ptr<IByteStream> { throw std::bad_alloc(); });
+  EXPECT_FALSE(source.Open("any.wav"));
+  EXPECT_TRUE(source.HasError());
+  EXPECT_EQ(source.GetErrorMessage(), "Error! Unknown error during file processing.");
+  ExpectNeutral(source);
 }
 
 TEST(WavFileSourceTest, CloseKeepsARecordedError) {

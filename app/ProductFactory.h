@@ -1,0 +1,27 @@
+#pragma once
+
+#include "meter/ConstMean.h"
+#include "meter/WavFreqMeter.h"
+#include "output/FileDataWriter.h"
+#include "wav/WavFileSource.h"
+
+namespace wavfreq {
+
+/// Makes the components of a real run, one call per component in the order the driver creates
+/// them. Each is returned by value and lives as a local of the driver. The meter is compiled
+/// against the final level provider and writer so that their calls inline.
+class ProductFactory {
+ public:
+  using Meter = BasicWavFreqMeter<ConstMean, FileDataWriter>;
+
+  WavFileSource MakeSource() { return WavFileSource(); }
+  ConstMean MakeMean() { return ConstMean(0, 0.0); }
+  FileDataWriter MakeWriter(const char* path, double interval) {
+    return FileDataWriter(path, interval);
+  }
+  Meter MakeMeter(FileDataWriter& writer, ConstMean& mean, int windowLength, int sampleRate) {
+    return Meter(writer, mean, windowLength, sampleRate);
+  }
+};
+
+}  // namespace wavfreq
