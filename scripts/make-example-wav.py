@@ -3,8 +3,11 @@
 tape would play it: the speed sags slowly (-0.5 % over the file) and wobbles 0.8 times a second
 (wow of +-0.4 %). Deterministic: the same bytes on every run."""
 import math
-import struct
+import os
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import wavfile  # noqa: E402
 
 RATE = 22050
 SECONDS = 3
@@ -23,12 +26,7 @@ def main(path):
     for i in range(RATE * SECONDS):
         samples.append(int(round(12000 * math.sin(phase))))
         phase += 2 * math.pi * frequency(i / RATE) / RATE
-    data = struct.pack("<%dh" % len(samples), *samples)
-    fmt = struct.pack("<HHIIHH", 1, 1, RATE, RATE * 2, 2, 16)
-    body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt
-    body += b"data" + struct.pack("<I", len(data)) + data
-    with open(path, "wb") as out:
-        out.write(b"RIFF" + struct.pack("<I", len(body)) + body)
+    wavfile.write(path, RATE, 16, samples)
 
 
 if __name__ == "__main__":

@@ -1,10 +1,10 @@
 #include "support/TempFile.h"
 
-#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 #ifndef _WIN32
@@ -16,15 +16,16 @@
 
 namespace wavfreq::test {
 
-namespace {
-std::atomic<int> counter{0};
-}
-
 TempFile::TempFile(const std::string& suffix) {
-  path = (std::filesystem::temp_directory_path() /
-          ("wavfreq_test_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + suffix))
-             .string();
-  std::remove(path.c_str());
+  // A random name, tried until it is free: tests in parallel processes never share a file.
+  std::random_device random;
+  const std::filesystem::path directory = std::filesystem::temp_directory_path();
+  do {
+    const std::uint64_t name = static_cast<std::uint64_t>(random()) << 32 | random();
+    path = (directory /
+            ("wavfreq_test_" + std::to_string(getpid()) + "_" + std::to_string(name) + suffix))
+               .string();
+  } while (std::filesystem::exists(path));
 }
 
 TempFile::TempFile(const std::string& suffix, const Bytes& contents) : TempFile(suffix) {
