@@ -40,7 +40,8 @@ TempFile::~TempFile() {
 void WriteFile(const std::string& path, const Bytes& contents) {
   std::FILE* out = std::fopen(path.c_str(), "wb");
   const bool written =
-      out != nullptr && std::fwrite(contents.data(), 1, contents.size(), out) == contents.size();
+      out != nullptr && (contents.empty() ||
+                         std::fwrite(contents.data(), 1, contents.size(), out) == contents.size());
   if (out == nullptr || std::fclose(out) != 0 || !written) {
     throw std::runtime_error("cannot write " + path);
   }
