@@ -26,6 +26,27 @@ int main(int argc, char** argv) {
       Riff(Concat({Chunk("fmt ", FmtPayload(3, 1, 8000, 32)), Chunk("data", {})})),
       Riff(Concat({Chunk("data", {1, 2}), Chunk("fmt ", FmtPayload(1, 1, 8000, 8))})),
       Riff(Chunk("fmt ", Bytes(14))),
+      // Every container width, the extensible header, 24 bits in four-byte words, and the sizes
+      // that streaming writers declare.
+      PcmWav(1, 16000, 20, FramesLe(3, {Sine(1000, 300000, 16000, 100)})),
+      PcmWav(2, 16000, 32, FramesLe(4, {Sine(1000, 3e8, 16000, 100), Sine(500, 3e8, 16000, 100)})),
+      PcmWav(1, 16000, 40, Bytes(50, 1)),
+      Riff(Concat(
+          {Chunk("fmt ", ExtensibleFmtPayload(2, 16000, 24)),
+           Chunk("data", FramesLe(3, {Sine(1000, 3e6, 16000, 50), Sine(700, 3e6, 16000, 50)}))})),
+      Riff(Concat(
+          {Chunk("fmt ", ExtensibleFmtPayload(
+                             1, 16000, 32,
+                             Concat({{3}, Bytes(kPcmSubFormat.begin() + 1, kPcmSubFormat.end())}))),
+           Chunk("data", Bytes(40, 0))})),
+      Riff(Concat({Chunk("fmt ", FmtPayload(1, 1, 16000, 24, 0, 4)),
+                   Chunk("data", FramesLe(4, {Sine(1000, 3e6, 16000, 100)}))})),
+      Riff(Concat({Chunk("fmt ", FmtPayload(1, 1, 8000, 16)),
+                   Chunk("data", Frames16({Sine(1000, 9000, 8000, 101)}), 0xFFFFFFFF, false)}),
+           "WAVE", 0xFFFFFFFF),
+      Riff(Concat({Chunk("fmt ", FmtPayload(1, 1, 8000, 16)),
+                   Chunk("data", Frames16({Sine(1000, 9000, 8000, 101)}), 0x7FFFF000, false)}),
+           "WAVE", 0x7FFFF024),
   };
   const Bytes options = Concat({Le32(1), Le32(100), Le32(0)});
   for (std::size_t i = 0; i < seeds.size(); ++i) {

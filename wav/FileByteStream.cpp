@@ -2,7 +2,15 @@
 
 #include <limits>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
 #include <sys/types.h>
 #endif
 
@@ -16,6 +24,24 @@ std::unique_ptr<FileByteStream> FileByteStream::Open(const char* path) {
   std::setvbuf(file, nullptr, _IONBF, 0);
   return std::unique_ptr<FileByteStream>(new FileByteStream(file));
 }
+
+namespace {
+
+// Regular files (and disks) can seek; pipes, FIFOs, sockets and character devices cannot.
+bool HasRandomAccess(std::FILE* file) {
+#ifdef _WIN32
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  return GetFileType(handle) == FILE_TYPE_DISK;
+#else
+  struct stat status;
+  return fstat(fileno(file), &status) == 0 && (S_ISREG(status.st_mode) || S_ISBLK(status.st_mode));
+#endif
+}
+
+}  // namespace
+
+FileByteStream::FileByteStream(std::FILE* openFile)
+    : file(openFile), seekable(HasRandomAccess(openFile)) {}
 
 FileByteStream::~FileByteStream() {
   std::fclose(file);

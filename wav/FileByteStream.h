@@ -20,14 +20,16 @@ class FileByteStream final : public IByteStream {
 
   std::int64_t Read(unsigned char* destination, std::int64_t size) override;
   bool Seek(std::uint64_t offset) override;
+  bool IsSeekable() const override { return seekable; }
 
  private:
-  explicit FileByteStream(std::FILE* openFile) : file(openFile) {}
+  explicit FileByteStream(std::FILE* openFile);
   /// Moves the C stream itself; false where the file cannot seek (a pipe) or the offset is out
   /// of the platform's range.
   bool SeekFile(std::uint64_t offset);
 
   std::FILE* file;
+  bool seekable;
   std::uint64_t position = 0;
 };
 

@@ -15,10 +15,23 @@ inline std::uint32_t ReadLe32(const unsigned char* bytes) {
          static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-/// A two's complement 16-bit sample.
+/// Two's complement samples of 16, 24 and 32 bits.
 inline int ReadLeSigned16(const unsigned char* bytes) {
   const int value = ReadLe16(bytes);
   return value >= 0x8000 ? value - 0x10000 : value;
+}
+
+inline int ReadLeSigned24(const unsigned char* bytes) {
+  const std::int32_t value = static_cast<std::int32_t>(bytes[0] | bytes[1] << 8 |
+                                                       static_cast<std::uint32_t>(bytes[2]) << 16);
+  return value >= 0x800000 ? value - 0x1000000 : value;
+}
+
+inline int ReadLeSigned32(const unsigned char* bytes) {
+  const std::uint32_t value = ReadLe32(bytes);
+  // Converted without relying on how the compiler wraps unsigned values into int.
+  return value >= 0x80000000u ? static_cast<int>(value - 0x80000000u) - 0x7FFFFFFF - 1
+                              : static_cast<int>(value);
 }
 
 }  // namespace wavfreq

@@ -67,6 +67,9 @@ class RiffFile {
   /// reading failed before any byte was read.
   std::int64_t Read(unsigned char* destination, std::int64_t size);
 
+  /// False when the bytes come from a pipe or the like, which ends where its writer stopped.
+  bool IsSeekable() const { return stream->IsSeekable(); }
+
   /// The unread buffered bytes, starting at the current position.
   ByteWindow& Window() { return window; }
   /// Replaces an emptied window with the bytes that follow it. True with the window refilled, or

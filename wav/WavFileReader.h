@@ -19,6 +19,16 @@ struct PcmWaveFormat {
   std::uint16_t wBitsPerSample = 0;
 };
 
+/// How a sample is stored in its frame, little-endian. Widths that are not a multiple of 8 bits
+/// are stored left-justified in the next whole number of bytes and read as that container.
+enum class SampleCoding {
+  kUnsigned8,       ///< one byte, centred on 127
+  kSigned16,        ///< two bytes
+  kSigned24,        ///< three bytes
+  kSigned32,        ///< four bytes
+  kSigned24InWord,  ///< the low three bytes of a four-byte word; the top byte is ignored
+};
+
 /// An open WAV file positioned on its sample data, read one frame at a time.
 /// Construction runs the whole open sequence; a file that cannot be used leaves the reason in
 /// `ErrorInfo()` instead of throwing, and the owner discards the reader.
@@ -48,6 +58,9 @@ class WavFileReader {
   }
 
   const PcmWaveFormat& Format() const { return format; }
+  SampleCoding Coding() const { return coding; }
+  /// Bytes per sample in the frame.
+  int SampleSize() const { return sampleSize; }
   std::int64_t FrameIndex() const { return frameIndex; }
   std::int64_t FrameCount() const { return frameCount; }
   std::int32_t FrameSize() const { return frameSize; }
@@ -58,6 +71,8 @@ class WavFileReader {
 
  private:
   void OpenSequence(std::unique_ptr<IByteStream> stream);
+  bool ReadFormat();
+  void SetUpFrames();
   bool ReadFrameChecked();
   bool ReadFrameAcrossRefill();
   void CountFramesInWindow();
@@ -66,6 +81,11 @@ class WavFileReader {
   RiffChunk riffChunk;
   RiffChunk subChunk;
   PcmWaveFormat format;
+  SampleCoding coding = SampleCoding::kUnsigned8;
+  int sampleSize = 0;
+  // The data ends where the input does: a stream of unknown length, or a pipe, which ends where
+  // its writer stopped whatever the header said.
+  bool dataEndsWithInput = false;
   std::int64_t frameIndex = -1;
   std::int64_t frameCount = 0;
   std::int32_t frameSize = 0;

@@ -51,7 +51,8 @@ bool WavFileSource::OpenWith(MakeStream makeStream) {
     reader = std::make_unique<WavFileReader>(makeStream());
     if (!reader->ErrorInfo().HasError()) {
       channelCount = reader->Format().nChannels;
-      bytesPerSample = reader->Format().wBitsPerSample / 8;
+      sampleSize = reader->SampleSize();
+      coding = reader->Coding();
       errorInfo.ClearError();
       UpdateReadable();
       return true;

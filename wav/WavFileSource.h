@@ -15,8 +15,8 @@
 namespace wavfreq {
 
 /// Frames and samples of a WAV file. While an error is recorded, or while no file is open, every
-/// query answers its neutral value. 8-bit samples decode as byte - 127, 16-bit ones as signed
-/// little-endian values; other widths decode as 0.
+/// query answers its neutral value. 8-bit samples decode as byte - 127, wider ones as signed
+/// little-endian integers of their container: 16, 24 or 32 bits.
 class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
  public:
   /// Turns a path into the stream of its bytes; nothing when it cannot be opened.
@@ -54,13 +54,19 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
         static_cast<unsigned>(channel) >= static_cast<unsigned>(channelCount)) {
       return 0;
     }
-    const unsigned char* frame = readable->Frame();
-    if (bytesPerSample == 2) {
-      return ReadLeSigned16(frame + 2 * static_cast<std::ptrdiff_t>(channel));
-    }
-    if (bytesPerSample == 1) {
-      // Offset by 127, not 128: byte 128 is +1 and the range is -127 to 128.
-      return static_cast<int>(frame[channel]) - 127;
+    const unsigned char* sample =
+        readable->Frame() + static_cast<std::ptrdiff_t>(channel) * sampleSize;
+    switch (coding) {
+      case SampleCoding::kSigned16:
+        return ReadLeSigned16(sample);
+      case SampleCoding::kUnsigned8:
+        // Offset by 127, not 128: byte 128 is +1 and the range is -127 to 128.
+        return static_cast<int>(sample[0]) - 127;
+      case SampleCoding::kSigned24:
+      case SampleCoding::kSigned24InWord:
+        return ReadLeSigned24(sample);
+      case SampleCoding::kSigned32:
+        return ReadLeSigned32(sample);
     }
     return 0;
   }
@@ -89,7 +95,8 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
   std::unique_ptr<WavFileReader> reader;
   WavFileReader* readable = nullptr;
   int channelCount = 0;
-  int bytesPerSample = 0;
+  int sampleSize = 0;
+  SampleCoding coding = SampleCoding::kUnsigned8;
 };
 
 }  // namespace wavfreq

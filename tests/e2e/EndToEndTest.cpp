@@ -53,6 +53,7 @@ std::string Quote(const std::string& argument) {
   return "\"" + argument + "\"";
 }
 const char kNullInput[] = "NUL";
+const std::string kCat = "type ";
 #else
 std::string Quote(const std::string& argument) {
   std::string quoted = "'";
@@ -62,14 +63,19 @@ std::string Quote(const std::string& argument) {
   return quoted + "'";
 }
 const char kNullInput[] = "/dev/null";
+const std::string kCat = "cat ";
 #endif
 
 /// Runs the tool with `arguments`; `prefix` (after a leading "--") is a command to run it under.
+/// Standard input is empty, or the bytes of the file `pipeFrom` through a pipe.
 Result RunTool(const std::vector<std::string>& arguments,
-               const std::vector<std::string>& prefix = {}) {
+               const std::vector<std::string>& prefix = {}, const std::string& pipeFrom = "") {
   TempFile out(".stdout");
   TempFile err(".stderr");
   std::string command;
+  if (!pipeFrom.empty()) {
+    command = kCat + Quote(pipeFrom) + " | ";
+  }
   for (std::size_t i = 1; i < prefix.size(); ++i) {
     command += Quote(prefix[i]) + " ";
   }
@@ -77,7 +83,10 @@ Result RunTool(const std::vector<std::string>& arguments,
   for (const std::string& argument : arguments) {
     command += " " + Quote(argument);
   }
-  command += " > " + Quote(out.Path()) + " 2> " + Quote(err.Path()) + " < " + kNullInput;
+  command += " > " + Quote(out.Path()) + " 2> " + Quote(err.Path());
+  if (pipeFrom.empty()) {
+    command += std::string(" < ") + kNullInput;
+  }
 #ifdef _WIN32
   // cmd /c drops the outermost pair of quotes of a line that starts with one.
   const int code = std::system(("\"" + command + "\"").c_str());
@@ -101,6 +110,19 @@ std::vector<std::string> Lines(const std::string& text) {
     lines.push_back(line);
   }
   return lines;
+}
+
+// The frequencies of the value lines whose time is at least `from` seconds.
+std::vector<double> FrequenciesFrom(const std::string& text, double from) {
+  std::vector<double> values;
+  std::vector<std::string> lines = Lines(text);
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::size_t tab = lines[i].find('\t');
+    if (std::stod(lines[i].substr(0, tab)) >= from) {
+      values.push_back(std::stod(lines[i].substr(tab + 1)));
+    }
+  }
+  return values;
 }
 
 // The frequencies of a result file's value lines.
@@ -160,6 +182,7 @@ TEST_F(EndToEndTest, UnusableInputsGiveCode2AndTheirErrorLine) {
        "Error! Input file must be in PCM mono 8-bit format."},
       {PcmWav(1, 0, 16, {1, 2}), "Error! Input file has an unsupported sample rate."},
       {PcmWav(1, 0x80000000u, 16, {1, 2}), "Error! Input file has an unsupported sample rate."},
+      {PcmWav(1, 8000, 40, Bytes(10)), "Error! Input file has an unsupported sample size."},
   };
   for (const Case& c : cases) {
     TempFile wav(".wav", c.file);
@@ -373,6 +396,85 @@ TEST_F(EndToEndTest, ResultFileThatCannotBeWrittenGivesCode4) {
   EXPECT_EQ(ReadText(readOnly.Path()), "kept");
 }
 
+#endif
+
+/// A committed sample file written by a real tool (see tests/data/make). The tests run in the
+/// project's root.
+std::string DataFile(const std::string& name) {
+  return "tests/data/" + name;
+}
+
+// 25 ms of 1000 Hz at 16000 Hz. After the first 10 ms window it reads 1000 Hz to the last digit.
+void ExpectThousandHertz(const Result& result, const std::string& output, int bits, int channels,
+                         const std::string& what) {
+  EXPECT_EQ(result.code, 0) << what;
+  EXPECT_EQ(result.out, kBanner + Format(16000, bits, channels, 0) + ".") << what;
+  const std::vector<double> values = FrequenciesFrom(ReadText(output), 0.01);
+  EXPECT_GE(values.size(), 2u) << what;
+  for (double value : values) {
+    EXPECT_NEAR(value, 1000.0, 0.01) << what;
+  }
+}
+
+TEST_F(EndToEndTest, ReadsTheFilesThatRealToolsWrite) {
+  struct Case {
+    std::string name;
+    int bits;
+    int channels;
+  };
+  TempFile out(".txt");
+  for (const Case& c :
+       {Case{"sox-24bit-extensible.wav", 24, 1}, Case{"sox-32bit-extensible.wav", 32, 1},
+        Case{"sox-16bit-4ch-extensible.wav", 16, 4}, Case{"ffmpeg-s24le-extensible.wav", 24, 1},
+        Case{"sndfile-pcm24.wav", 24, 1}, Case{"python-wave-24bit.wav", 24, 1},
+        // A length of 0xFFFFFFFF runs to the end of the input, in a file too.
+        Case{"ffmpeg-s16le-piped.wav", 16, 1}}) {
+    ExpectThousandHertz(RunTool({DataFile(c.name), out.Path()}), out.Path(), c.bits, c.channels,
+                        c.name);
+  }
+}
+
+TEST_F(EndToEndTest, ReadsTwelveBitAndWordAlignedSamples) {
+  const std::vector<int> tone = Sine(1000, 1500, 16000, 400, 0.2);
+  std::vector<int> twelveBit;      // left-justified in 16 bits, the low 4 bits 0
+  std::vector<int> negativeWords;  // 24 bits in four-byte words whose top byte repeats the sign
+  for (int sample : tone) {
+    twelveBit.push_back(sample * 16);
+    negativeWords.push_back(sample * 4000);
+  }
+  const Bytes zeroTop = FramesLe(4, {tone});  // positive samples have a zero top byte anyway
+  Bytes garbageTop = FramesLe(4, {negativeWords});
+  for (std::size_t i = 3; i < garbageTop.size(); i += 4) {
+    garbageTop[i] = static_cast<std::uint8_t>(i);  // the top byte must not matter
+  }
+  const auto wordWav = [](const Bytes& data) {
+    return Riff(Concat({Chunk("fmt ", FmtPayload(1, 1, 16000, 24, 0, 4)), Chunk("data", data)}));
+  };
+  TempFile out(".txt");
+  for (const auto& [file, bits] :
+       {std::make_pair(PcmWav(1, 16000, 12, Frames16({twelveBit})), 12),
+        std::make_pair(wordWav(FramesLe(4, {negativeWords})), 24),
+        std::make_pair(wordWav(garbageTop), 24), std::make_pair(wordWav(zeroTop), 24)}) {
+    TempFile wav(".wav", file);
+    ExpectThousandHertz(RunTool({wav.Path(), out.Path()}), out.Path(), bits, 1,
+                        std::to_string(bits));
+  }
+}
+
+#ifndef _WIN32
+TEST_F(EndToEndTest, StreamsThroughAPipeEndWithTheirInput) {
+  // Both declare sizes that their writers could not know: sox 0x7FFFF000, ffmpeg 0xFFFFFFFF.
+  TempFile out(".txt");
+  for (const char* name : {"sox-16bit-piped.wav", "ffmpeg-s16le-piped.wav"}) {
+    ExpectThousandHertz(RunTool({"/dev/stdin", out.Path()}, {}, DataFile(name)), out.Path(), 16, 1,
+                        name);
+  }
+  // The same sox stream in a regular file ends before its declared size: a file cut short.
+  Result cut = RunTool({DataFile("sox-16bit-piped.wav"), out.Path()});
+  EXPECT_EQ(cut.code, 3);
+  EXPECT_EQ(cut.out, kBanner + Format(16000, 16, 1, 0) +
+                         ".\nError! (0) Error! Input file can not be read.\n\n");
+}
 #endif
 
 TEST_F(EndToEndTest, OutputNamingTheInputIsRefused) {

@@ -42,27 +42,43 @@ Bytes Riff(const Bytes& body, const std::string& form, std::optional<std::uint32
 }
 
 Bytes FmtPayload(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
-                 std::size_t extra) {
-  const std::uint16_t align = static_cast<std::uint16_t>(channels * ((bits + 7) / 8));
+                 std::size_t extra, std::optional<std::uint16_t> blockAlign) {
+  const std::uint16_t align =
+      blockAlign.value_or(static_cast<std::uint16_t>(channels * ((bits + 7) / 8)));
   Bytes payload =
       Concat({Le16(tag), Le16(channels), Le32(rate), Le32(rate * align), Le16(align), Le16(bits)});
   payload.resize(payload.size() + extra, 0xAB);
   return payload;
 }
 
+const Bytes kPcmSubFormat = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                             0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+Bytes ExtensibleFmtPayload(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
+                           const Bytes& subFormat) {
+  return Concat(
+      {FmtPayload(0xFFFE, channels, rate, bits), Le16(22), Le16(bits), Le32(0), subFormat});
+}
+
 Bytes PcmWav(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits, const Bytes& data) {
   return Riff(Concat({Chunk("fmt ", FmtPayload(1, channels, rate, bits)), Chunk("data", data)}));
 }
 
-Bytes Frames16(const std::vector<std::vector<int>>& channels) {
+Bytes FramesLe(int width, const std::vector<std::vector<int>>& channels) {
   Bytes bytes;
   for (std::size_t i = 0; i < channels.front().size(); ++i) {
     for (const std::vector<int>& channel : channels) {
-      Bytes sample = Le16(static_cast<std::uint16_t>(channel[i] & 0xFFFF));
-      bytes.insert(bytes.end(), sample.begin(), sample.end());
+      const std::uint32_t value = static_cast<std::uint32_t>(channel[i]);
+      for (int b = 0; b < width; ++b) {
+        bytes.push_back(static_cast<std::uint8_t>(value >> (8 * b)));
+      }
     }
   }
   return bytes;
+}
+
+Bytes Frames16(const std::vector<std::vector<int>>& channels) {
+  return FramesLe(2, channels);
 }
 
 Bytes Frames8(const std::vector<std::vector<int>>& channels) {

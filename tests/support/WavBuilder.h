@@ -22,14 +22,23 @@ Bytes Chunk(const std::string& id, const Bytes& payload, std::optional<std::uint
 /// The outer chunk: "RIFF", size (of form type plus body unless given), form type, body.
 Bytes Riff(const Bytes& body, const std::string& form = "WAVE",
            std::optional<std::uint32_t> size = {});
-/// The 16-byte format record, optionally followed by `extra` bytes of extension.
+/// The 16-byte format record, optionally followed by `extra` bytes of extension. The block
+/// alignment is channels x whole bytes per sample unless given.
 Bytes FmtPayload(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
-                 std::size_t extra = 0);
+                 std::size_t extra = 0, std::optional<std::uint16_t> blockAlign = {});
+/// The GUID of integer PCM in an extensible format record, as stored.
+extern const Bytes kPcmSubFormat;
+/// The 40-byte extensible format record (tag 0xFFFE): the 16 bytes above, then the extension's
+/// size 22, valid bits, channel mask 0 and the sample format's GUID.
+Bytes ExtensibleFmtPayload(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
+                           const Bytes& subFormat = kPcmSubFormat);
 /// A complete file: RIFF/WAVE, "fmt " with PCM tag 1, "data" with `data`.
 Bytes PcmWav(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits, const Bytes& data);
 
 /// Interleaved 16-bit frames; `channels[c][i]` is sample i of channel c.
 Bytes Frames16(const std::vector<std::vector<int>>& channels);
+/// Interleaved frames of signed little-endian samples of `width` bytes (2 to 4).
+Bytes FramesLe(int width, const std::vector<std::vector<int>>& channels);
 /// Interleaved 8-bit frames of raw byte values.
 Bytes Frames8(const std::vector<std::vector<int>>& channels);
 /// A sine of `frequency` Hz at `amplitude`, `count` samples at `rate`, rounded to integers.

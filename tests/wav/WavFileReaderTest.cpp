@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <optional>
+#include <utility>
+
 #include "support/MemoryByteStream.h"
 #include "support/WavBuilder.h"
 
@@ -13,6 +17,7 @@ using namespace test;
 const char kCannotRead[] = "Error! Input file can not be read.";
 const char kNotPcm[] = "Error! Input file must be in PCM format.";
 const char kNotPcmTag[] = "Error! Input file must be in PCM mono 8-bit format.";
+const char kUnsupportedSize[] = "Error! Input file has an unsupported sample size.";
 
 std::unique_ptr<WavFileReader> Open(const Bytes& bytes) {
   return std::make_unique<WavFileReader>(
@@ -71,23 +76,103 @@ TEST(WavFileReaderTest, SkipsOtherChunksAndExtendedFormatBytes) {
   }
 }
 
-TEST(WavFileReaderTest, FrameSizeComesFromBitsAndChannelsAlone) {
+TEST(WavFileReaderTest, FramesHoldWholeBytesPerSample) {
   struct Case {
     std::uint16_t channels, bits;
+    std::optional<std::uint16_t> blockAlign;
     std::uint32_t dataSize;
     std::int32_t frameSize;
     std::int64_t frameCount;
+    SampleCoding coding;
   };
-  for (const Case& c : {Case{2, 16, 10, 4, 2}, Case{1, 8, 0, 1, 0}, Case{2, 24, 12, 6, 2},
-                        Case{3, 12, 7, 3, 2}, Case{1, 8, 0xFFFFFFFF, 1, 0xFFFFFFFF}}) {
-    Bytes file = Riff(Concat(
-        {Chunk("fmt ", FmtPayload(1, c.channels, 8000, c.bits)), Chunk("data", {}, c.dataSize)}));
+  using C = SampleCoding;
+  for (const Case& c : {
+           Case{2, 16, {}, 10, 4, 2, C::kSigned16},
+           Case{1, 8, {}, 0, 1, 0, C::kUnsigned8},
+           Case{2, 24, {}, 12, 6, 2, C::kSigned24},
+           Case{3, 12, {}, 13, 6, 2, C::kSigned16},
+           Case{1, 20, {}, 7, 3, 2, C::kSigned24},
+           Case{2, 32, {}, 17, 8, 2, C::kSigned32},
+           // 24 bits in four-byte words (arecord's S24_LE), told apart by the block alignment.
+           Case{2, 24, 8, 17, 8, 2, C::kSigned24InWord},
+           Case{1, 20, 4, 8, 4, 2, C::kSigned24InWord},
+           // Any other block alignment is not used.
+           Case{1, 16, 4, 8, 2, 4, C::kSigned16},
+           Case{1, 32, 8, 8, 4, 2, C::kSigned32},
+       }) {
+    Bytes file =
+        Riff(Concat({Chunk("fmt ", FmtPayload(1, c.channels, 8000, c.bits, 0, c.blockAlign)),
+                     Chunk("data", {}, c.dataSize)}));
     auto reader = Open(file);
-    ASSERT_FALSE(reader->ErrorInfo().HasError());
-    EXPECT_EQ(reader->FrameSize(), c.frameSize);
-    EXPECT_EQ(reader->FrameCount(), c.frameCount);
+    ASSERT_FALSE(reader->ErrorInfo().HasError()) << c.bits;
+    EXPECT_EQ(reader->FrameSize(), c.frameSize) << c.bits;
+    EXPECT_EQ(reader->FrameCount(), c.frameCount) << c.bits;
+    EXPECT_EQ(reader->Coding(), c.coding) << c.bits;
     EXPECT_EQ(reader->FrameIndex(), -1);
   }
+}
+
+TEST(WavFileReaderTest, ReadsTheExtensibleFormatWhenItsSamplesArePcm) {
+  const Bytes data = Chunk("data", Bytes(12, 1));
+  auto reader = Open(Riff(Concat({Chunk("fmt ", ExtensibleFmtPayload(2, 48000, 24)), data})));
+  ASSERT_FALSE(reader->ErrorInfo().HasError());
+  EXPECT_EQ(reader->Format().nChannels, 2);
+  EXPECT_EQ(reader->Format().nSamplesPerSec, 48000u);
+  EXPECT_EQ(reader->FrameSize(), 6);
+
+  Bytes otherGuid = kPcmSubFormat;
+  otherGuid[15] ^= 1;
+  Bytes floatGuid = kPcmSubFormat;
+  floatGuid[0] = 3;
+  Bytes cut = ExtensibleFmtPayload(1, 48000, 16);
+  cut.pop_back();
+  for (const Bytes& fmt :
+       {ExtensibleFmtPayload(1, 48000, 16, otherGuid),
+        ExtensibleFmtPayload(1, 48000, 32, floatGuid), cut, FmtPayload(3, 1, 48000, 32, 2)}) {
+    EXPECT_EQ(Refusal(Riff(Concat({Chunk("fmt ", fmt), data}))), kNotPcmTag);
+  }
+}
+
+TEST(WavFileReaderTest, SamplesWiderThan32BitsAreRefusedLast) {
+  EXPECT_EQ(Refusal(Riff(Concat({Chunk("fmt ", FmtPayload(1, 1, 8000, 40)), kData}))),
+            kUnsupportedSize);
+  EXPECT_EQ(Refusal(Riff(Concat({Chunk("fmt ", FmtPayload(1, 1, 8000, 64)), kData}))),
+            kUnsupportedSize);
+  // Every other refusal comes first.
+  EXPECT_EQ(Refusal(Riff(Concat({Chunk("fmt ", FmtPayload(1, 0, 8000, 40)), kData}))), kNotPcm);
+  EXPECT_EQ(Refusal(Riff(Chunk("fmt ", FmtPayload(1, 1, 8000, 40)))), kNotPcm);
+}
+
+// Reads frames to the end; returns their count and whether the end came without an error.
+std::pair<int, bool> ReadAll(WavFileReader& reader) {
+  int frames = 0;
+  while (reader.ReadFrame()) {
+    ++frames;
+  }
+  return {frames, reader.IsEndOfData() && !reader.ErrorInfo().HasError()};
+}
+
+TEST(WavFileReaderTest, StreamsEndTheirDataWhereTheInputEnds) {
+  // Five frames and one byte of a sixth, under sizes that claim more.
+  const Bytes samples = {1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6};
+  const auto file = [&samples](std::uint32_t size) {
+    return Riff(
+        Concat({Chunk("fmt ", FmtPayload(1, 1, 8000, 16)), Chunk("data", samples, size, false)}),
+        "WAVE", 0xFFFFFFFF);
+  };
+  // Length unknown: the data runs to the end of the input, in a file as in a pipe.
+  auto unknown = Open(file(0xFFFFFFFF));
+  EXPECT_EQ(unknown->FrameCount(), std::numeric_limits<std::int64_t>::max());
+  EXPECT_EQ(ReadAll(*unknown), std::make_pair(5, true));
+  EXPECT_EQ(unknown->FrameIndex(), 5);
+  EXPECT_FALSE(unknown->ReadFrame());
+  // A pipe ends wherever its writer stopped, whatever the header said.
+  WavFileReader pipe(std::make_unique<MemoryByteStream>(file(0x7FFFF000), UINT64_MAX, true));
+  EXPECT_EQ(ReadAll(pipe), std::make_pair(5, true));
+  // A regular file of a known size that ends early was cut short.
+  auto cut = Open(file(0x7FFFF000));
+  EXPECT_EQ(ReadAll(*cut), std::make_pair(5, false));
+  EXPECT_EQ(cut->ErrorInfo().GetErrorMessage(), "Error! Input file can not be read.\n");
 }
 
 TEST(WavFileReaderTest, ChunksAfterTheDataAreNotReadAsFrames) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <optional>
+#include <vector>
 
 #include "support/MemoryByteStream.h"
 #include "support/TempFile.h"
@@ -78,21 +80,34 @@ TEST(WavFileSourceTest, DecodesEightAndSixteenBitSamples) {
   EXPECT_EQ(source.GetSample(3), 0);
 }
 
-TEST(WavFileSourceTest, OtherWidthsReadFramesButDecodeAsZero) {
-  for (int depth : {24, 32, 12}) {
-    const auto bits = static_cast<std::uint16_t>(depth);
-    const std::size_t bytes = bits / 8u;
-    TempFile wav(".wav", PcmWav(2, 8000, bits, Bytes(bytes * 2 * 3, 0x5A)));
-    WavFileSource source;
-    ASSERT_TRUE(source.Open(wav.c_str()));
-    EXPECT_EQ(source.GetBitsPerSample(), bits);
-    int frames = 0;
-    while (source.ReadNextFrame()) {
-      ++frames;
-      EXPECT_EQ(source.GetSample(0), bits == 12 ? 0x5A - 127 : 0);
-    }
-    EXPECT_EQ(frames, 3);
+// The samples of one frame of `channels` samples of `bits`, block alignment as given.
+std::vector<int> DecodeFrame(std::uint16_t channels, std::uint16_t bits, const Bytes& frame,
+                             std::optional<std::uint16_t> blockAlign = {}) {
+  TempFile wav(".wav",
+               Riff(Concat({Chunk("fmt ", FmtPayload(1, channels, 8000, bits, 0, blockAlign)),
+                            Chunk("data", frame)})));
+  WavFileSource source;
+  EXPECT_TRUE(source.Open(wav.c_str()));
+  EXPECT_EQ(source.GetBitsPerSample(), bits);
+  EXPECT_TRUE(source.ReadNextFrame());
+  std::vector<int> samples;
+  for (int channel = 0; channel < channels; ++channel) {
+    samples.push_back(source.GetSample(channel));
   }
+  return samples;
+}
+
+TEST(WavFileSourceTest, DecodesWiderSamplesAsSignedIntegersOfTheirContainer) {
+  EXPECT_EQ(DecodeFrame(4, 24, {0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 1, 2, 3}),
+            (std::vector<int>{-8388608, 8388607, -1, 0x030201}));
+  EXPECT_EQ(DecodeFrame(3, 32, {0, 0, 0, 0x80, 0xFF, 0xFF, 0xFF, 0x7F, 0xFE, 0xFF, 0xFF, 0xFF}),
+            (std::vector<int>{-2147483647 - 1, 2147483647, -2}));
+  // 12 and 20 bits stand left-justified in their containers and are read as they stand.
+  EXPECT_EQ(DecodeFrame(2, 12, {0xF0, 0x7F, 0x10, 0x80}), (std::vector<int>{32752, -32752}));
+  EXPECT_EQ(DecodeFrame(1, 20, {0x10, 0x00, 0x80}), (std::vector<int>{-8388592}));
+  // 24 bits in the low three bytes of four-byte words: the top byte is ignored, zero or sign.
+  EXPECT_EQ(DecodeFrame(3, 24, {1, 0, 0x80, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0xFF, 0xFF, 0xFF, 0x5A}, 12),
+            (std::vector<int>{-8388607, 8388607, -1}));
 }
 
 TEST(WavFileSourceTest, DataChunkLongerThanTheFileEndsInAReadError) {
@@ -161,23 +176,28 @@ TEST(WavFileSourceTest, CloseKeepsARecordedError) {
 }
 
 TEST(WavFileSourceTest, EveryTruncationFailsCleanly) {
-  Bytes file = Riff(
-      Concat({Chunk("LIST", {'I', 'N', 'F', 'O', 1}), Chunk("fmt ", FmtPayload(1, 2, 8000, 16, 2)),
-              Chunk("data", Frames16({{1, 2, 3, 4}, {5, 6, 7, 8}}))}));
-  for (std::size_t length = 0; length < file.size(); ++length) {
-    WavFileSource source;
-    if (!source.OpenStream(std::make_unique<MemoryByteStream>(file.data(), length))) {
-      EXPECT_TRUE(source.HasError()) << length;
-      EXPECT_FALSE(source.GetErrorMessage().empty());
-      continue;
+  const std::vector<std::vector<int>> frames = {{1, 2, 3, 4}, {5, 6, 7, 8}};
+  const Bytes plain =
+      Riff(Concat({Chunk("LIST", {'I', 'N', 'F', 'O', 1}),
+                   Chunk("fmt ", FmtPayload(1, 2, 8000, 16, 2)), Chunk("data", Frames16(frames))}));
+  const Bytes extensible = Riff(Concat(
+      {Chunk("fmt ", ExtensibleFmtPayload(2, 8000, 24)), Chunk("data", FramesLe(3, frames))}));
+  for (const Bytes& file : {plain, extensible}) {
+    for (std::size_t length = 0; length < file.size(); ++length) {
+      WavFileSource source;
+      if (!source.OpenStream(std::make_unique<MemoryByteStream>(file.data(), length))) {
+        EXPECT_TRUE(source.HasError()) << length;
+        EXPECT_FALSE(source.GetErrorMessage().empty());
+        continue;
+      }
+      int read = 0;
+      while (source.ReadNextFrame()) {
+        ++read;
+      }
+      // A cut inside the sample data surfaces as the read error, never as a clean end.
+      EXPECT_LT(read, 4) << length;
+      EXPECT_EQ(source.GetErrorMessage(), kCannotReadTruncated) << length;
     }
-    int frames = 0;
-    while (source.ReadNextFrame()) {
-      ++frames;
-    }
-    // A cut inside the sample data surfaces as the read error, never as a clean end.
-    EXPECT_LT(frames, 4) << length;
-    EXPECT_EQ(source.GetErrorMessage(), kCannotReadTruncated) << length;
   }
 }
 
