@@ -43,6 +43,17 @@ int CommandLine::ParseValue(const char* text) {
 
 CommandLine CommandLine::Parse(int argc, const char* const* argv) {
   CommandLine line;
+  if (argc == 2) {
+    const std::string only = argv[1];
+    if (only == "-h" || only == "--help" || only == "-?") {
+      line.outcome = Outcome::kHelp;
+      return line;
+    }
+    if (only == "--version") {
+      line.outcome = Outcome::kVersion;
+      return line;
+    }
+  }
   if (argc < 3) {
     line.outcome = Outcome::kUsage;
     return line;

@@ -6,10 +6,10 @@ namespace wavfreq {
 
 /// What the command line asks for: `[-ch:N] [-rate:R] [-out:K] <input.wav> <output.txt>`.
 /// Options are matched by prefix and must stand before the two paths, which are always the last
-/// two arguments.
+/// two arguments. A lone "-h", "--help" or "-?" asks for help, a lone "--version" for the banner.
 class CommandLine {
  public:
-  enum class Outcome { kRun, kUsage, kUnknownOption, kZeroRate };
+  enum class Outcome { kRun, kUsage, kUnknownOption, kZeroRate, kHelp, kVersion };
 
   /// Reads the arguments; argument 0 is the program's name.
   static CommandLine Parse(int argc, const char* const* argv);
@@ -23,6 +23,8 @@ class CommandLine {
   std::string unknownOption;
   std::string inputPath;
   std::string outputPath;
+  /// "-" as a path: standard input for the WAV file, standard output for the result table.
+  static constexpr const char* kStandardStream = "-";
   int channel = 0;
   int valueRate = 100;
   /// 2 x the value rate unless given; a negative rate is kept as it is.

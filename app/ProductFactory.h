@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/Interruption.h"
 #include "meter/ConstMean.h"
 #include "meter/WavFreqMeter.h"
 #include "output/FileDataWriter.h"
+#include "wav/FileByteStream.h"
 #include "wav/WavFileSource.h"
 
 namespace wavfreq {
@@ -14,7 +16,16 @@ class ProductFactory {
  public:
   using Meter = BasicWavFreqMeter<ConstMean, FileDataWriter>;
 
-  WavFileSource MakeSource() { return WavFileSource(); }
+  /// The input is watched, so that a signal ends a wait for a pipe.
+  WavFileSource MakeSource() {
+    return WavFileSource([](const char* path) -> std::unique_ptr<IByteStream> {
+      std::unique_ptr<FileByteStream> stream = FileByteStream::Open(path);
+      if (stream != nullptr) {
+        Interruption::WatchInput(stream->Descriptor());
+      }
+      return stream;
+    });
+  }
   ConstMean MakeMean() { return ConstMean(0, 0.0); }
   FileDataWriter MakeWriter(const char* path, double interval) {
     return FileDataWriter(path, interval);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <csignal>
 #include <string>
 
 #include "app/CommandLine.h"
 #include "app/Console.h"
 #include "app/DotSchedule.h"
+#include "app/Interruption.h"
 #include "app/Platform.h"
 #include "core/IErrorInfoProvider.h"
 
@@ -22,26 +24,33 @@ enum ExitCode : int {
 /// The program's run: banner, command line, then the measurement. Every console text of the
 /// program is printed here.
 ///
+/// `stop` is 0 while the run may go on; a signal's number stops the sample loop, and the run ends
+/// after writing what it measured, with the exit code 128 + that number.
+///
 /// The components come from a factory with four calls, made in this order: `MakeSource()`,
 /// `MakeMean()`, `MakeWriter(path, interval)` and `MakeMeter(writer, mean, window, sampleRate)`.
 /// Each returns its component by value, so the components are locals of the driver, created in
 /// that order and destroyed in reverse. Tests and fuzz targets hand in factories of their own.
 class RunDriver {
  public:
-  /// A run with the tool's real components.
-  static int Run(int argc, const char* const* argv, Console& console);
+  /// A run with the tool's real components, stopped by SIGINT, SIGTERM and SIGHUP. The console is
+  /// standard output, or standard error when the result table goes to standard output.
+  static int Run(int argc, const char* const* argv);
 
   template <class Factory>
-  static int Run(int argc, const char* const* argv, Console& console, Factory& factory);
+  static int Run(int argc, const char* const* argv, Console& console, Factory& factory,
+                 const volatile std::sig_atomic_t& stop);
 
   /// From opening the input to the exit code.
   template <class Factory>
-  static int Measure(const CommandLine& line, Console& console, Factory& factory);
+  static int Measure(const CommandLine& line, Console& console, Factory& factory,
+                     const volatile std::sig_atomic_t& stop);
 
-  /// Reads the chosen channel of every frame into the processor, with progress dots.
+  /// Reads the chosen channel of every frame into the processor, with progress dots, until the
+  /// data ends, the source fails or `stop` is set.
   template <class Source, class Processor>
   static void RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
-                            Console& console);
+                            Console& console, const volatile std::sig_atomic_t& stop);
 
   static constexpr const char* kBanner = "Wav file frequency meter. v1.1\n";
   static constexpr const char* kFormatLine = "Sample rate: %i Hz, %i-bit PCM, Channels: %i\n";
@@ -49,10 +58,17 @@ class RunDriver {
   static constexpr const char* kUnsupportedSampleRate =
       "Error! Input file has an unsupported sample rate.";
   static constexpr const char* kOutputIsInput = "Output file must differ from input file.";
+  static constexpr const char* kInterrupted = "Interrupted.";
 
  private:
-  /// Explains a command line that asks for no measurement; returns the exit code.
-  static int RefuseCommandLine(const CommandLine& line, const char* programName, Console& console);
+  /// Answers a command line that asks for no measurement (usage, help, version, a refusal);
+  /// returns the exit code.
+  static int AnswerCommandLine(const CommandLine& line, const char* programName, Console& console);
+  /// Ends a run that a signal stopped.
+  static int EndInterrupted(Console& console, int signal);
+  static bool IsStandardStream(const std::string& path) {
+    return path == CommandLine::kStandardStream;
+  }
   /// The one error line: "Error! (code) message" on a line of its own.
   static void PrintErrorLine(Console& console, int code, const char* message);
   /// The error line of a failed component, with the code and message of its record.
@@ -60,19 +76,25 @@ class RunDriver {
 };
 
 template <class Factory>
-int RunDriver::Run(int argc, const char* const* argv, Console& console, Factory& factory) {
+int RunDriver::Run(int argc, const char* const* argv, Console& console, Factory& factory,
+                   const volatile std::sig_atomic_t& stop) {
   console.Print("%s", kBanner);
   const CommandLine line = CommandLine::Parse(argc, argv);
   if (line.outcome != CommandLine::Outcome::kRun) {
-    return RefuseCommandLine(line, argc > 0 && argv[0] != nullptr ? argv[0] : "", console);
+    return AnswerCommandLine(line, argc > 0 && argv[0] != nullptr ? argv[0] : "", console);
   }
-  return Measure(line, console, factory);
+  return Measure(line, console, factory, stop);
 }
 
 template <class Factory>
-int RunDriver::Measure(const CommandLine& line, Console& console, Factory& factory) {
+int RunDriver::Measure(const CommandLine& line, Console& console, Factory& factory,
+                       const volatile std::sig_atomic_t& stop) {
   auto source = factory.MakeSource();
   if (!source.Open(line.inputPath.c_str())) {
+    // A signal while the header is awaited cuts the input short: that is no fault of the file.
+    if (stop != 0) {
+      return EndInterrupted(console, stop);
+    }
     PrintErrorLine(console, source);
     return kExitInputUnusable;
   }
@@ -85,7 +107,8 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   console.Print(kFormatLine, sampleRate, source.GetBitsPerSample(), source.GetChannelCount());
   console.Print(kChannelLine, line.channel);
   // Creating the result file truncates it: never let that be the input.
-  if (Platform::SameExistingFile(line.inputPath.c_str(), line.outputPath.c_str())) {
+  if (!IsStandardStream(line.inputPath) && !IsStandardStream(line.outputPath) &&
+      Platform::SameExistingFile(line.inputPath.c_str(), line.outputPath.c_str())) {
     PrintErrorLine(console, 0, kOutputIsInput);
     return kExitOutputUnwritable;
   }
@@ -98,8 +121,13 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   }
   auto meter = factory.MakeMeter(writer, mean, sampleRate / line.valueRate, sampleRate);
 
-  RunSampleLoop(source, meter, line.channel, sampleRate, console);
+  RunSampleLoop(source, meter, line.channel, sampleRate, console, stop);
 
+  // A stopped run has measured less than the input holds, whatever the source says.
+  if (stop != 0) {
+    writer.Flush();
+    return EndInterrupted(console, stop);
+  }
   if (source.HasError()) {
     PrintErrorLine(console, source);
     return kExitReadError;
@@ -114,15 +142,19 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
 
 template <class Source, class Processor>
 void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
-                              Console& console) {
+                              Console& console, const volatile std::sig_atomic_t& stop) {
   DotSchedule dots(sampleRate);
   while (!source.IsEndOfData()) {
     if (source.HasError() || !source.ReadNextFrame()) {
       break;
     }
     processor.ProcessSample(source.GetSample(channel));
+    // Once per second of audio: the stop request is looked at with each dot.
     if (dots.IsDue(source.GetPosition())) {
       console.Print(".");
+      if (stop != 0) {
+        break;
+      }
     }
   }
 }

@@ -1,6 +1,7 @@
 // Runs the whole measurement through the driver on arbitrary bytes: the first 12 bytes choose the
 // channel, the value rate and the output rate, as the command line would; the rest is the WAV
 // file. Results go to a scratch file.
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -55,6 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static std::FILE* devNull = std::fopen("/dev/null", "w");
   wavfreq::Console console(devNull);
   MemoryFactory factory(data + 12, size - 12);
-  wavfreq::RunDriver::Run(6, arguments, console, factory);
+  const volatile std::sig_atomic_t stop = 0;
+  wavfreq::RunDriver::Run(6, arguments, console, factory, stop);
   return 0;
 }

@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <cstring>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace wavfreq {
 
 namespace {
@@ -90,11 +95,19 @@ char* AppendFixed(char* out, char* limit, double value, int precision) {
 
 FileDataWriter::FileDataWriter(const char* path, double outputInterval) : interval(outputInterval) {
   // Binary mode: the CR LF line ends are written explicitly, so the bytes are the same everywhere.
-  errno = 0;
-  file = std::fopen(path, "wb");
-  if (file == nullptr) {
-    errorInfo.SetError(errno, kCannotOpen);
-    return;
+  if (std::strcmp(path, "-") == 0) {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    file = stdout;
+    ownsFile = false;
+  } else {
+    errno = 0;
+    file = std::fopen(path, "wb");
+    if (file == nullptr) {
+      errorInfo.SetError(errno, kCannotOpen);
+      return;
+    }
   }
   // The writer keeps its own buffer; the stream's would only add a copy and hide write errors
   // until close.
@@ -105,7 +118,12 @@ FileDataWriter::FileDataWriter(const char* path, double outputInterval) : interv
 FileDataWriter::~FileDataWriter() {
   if (file != nullptr) {
     WriteBuffer();
-    std::fclose(file);
+    // Standard output belongs to the process and is closed with it.
+    if (ownsFile) {
+      std::fclose(file);
+    } else {
+      std::fflush(file);
+    }
     file = nullptr;
   }
 }
@@ -143,10 +161,20 @@ void FileDataWriter::WriteBuffer() {
   if (used == 0) {
     return;
   }
-  errno = 0;
-  std::size_t written = std::fwrite(buffer.get(), 1, used, file);
-  if (written != used) {
+  std::size_t written = 0;
+  while (written < used) {
+    errno = 0;
+    written += std::fwrite(buffer.get() + written, 1, used - written, file);
+    if (written == used) {
+      break;
+    }
+    // A signal can interrupt a write to a pipe part-way: the rest of the line still goes out.
+    if (errno == EINTR) {
+      std::clearerr(file);
+      continue;
+    }
     errorInfo.SetError(errno, kCannotWrite);
+    break;
   }
   // Bytes that could not be written are dropped; the writer carries on with the next ones.
   used = 0;

@@ -10,8 +10,8 @@
 
 namespace wavfreq {
 
-/// Writes the result table: the header text, then one "time<TAB>frequency" line per accepted
-/// value, with CR LF line ends on every platform. A value is accepted when it is the first, or
+/// Writes the result table to a file, or to standard output for the path "-": the header text,
+/// then one "time<TAB>frequency" line per accepted value, with CR LF line ends on every platform. A value is accepted when it is the first, or
 /// when its time lies more than `interval` seconds after the last accepted one.
 ///
 /// Failures are recorded, never thrown or printed: an unopenable file leaves `HasError` set and
@@ -53,6 +53,7 @@ class FileDataWriter final : public IDataWriter, public IErrorInfoProvider {
 
   ErrorInfoProvider errorInfo;
   std::FILE* file = nullptr;
+  bool ownsFile = true;
   const double interval;
   double lastTime = 0.0;
   bool firstValuePending = true;

@@ -1,5 +1,7 @@
 #include "wav/FileByteStream.h"
 
+#include <cerrno>
+#include <cstring>
 #include <limits>
 
 #ifdef _WIN32
@@ -7,6 +9,7 @@
 #define NOMINMAX
 #endif
 #define WIN32_LEAN_AND_MEAN
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
@@ -17,12 +20,20 @@
 namespace wavfreq {
 
 std::unique_ptr<FileByteStream> FileByteStream::Open(const char* path) {
+  if (std::strcmp(path, "-") == 0) {
+#ifdef _WIN32
+    // Windows reads standard input as text unless told otherwise.
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    std::setvbuf(stdin, nullptr, _IONBF, 0);
+    return std::unique_ptr<FileByteStream>(new FileByteStream(stdin, false));
+  }
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) {
     return nullptr;
   }
   std::setvbuf(file, nullptr, _IONBF, 0);
-  return std::unique_ptr<FileByteStream>(new FileByteStream(file));
+  return std::unique_ptr<FileByteStream>(new FileByteStream(file, true));
 }
 
 namespace {
@@ -40,18 +51,39 @@ bool HasRandomAccess(std::FILE* file) {
 
 }  // namespace
 
-FileByteStream::FileByteStream(std::FILE* openFile)
-    : file(openFile), seekable(HasRandomAccess(openFile)) {}
+FileByteStream::FileByteStream(std::FILE* openFile, bool owned)
+    : file(openFile), ownsFile(owned), seekable(HasRandomAccess(openFile)) {}
 
 FileByteStream::~FileByteStream() {
-  std::fclose(file);
+  if (ownsFile) {
+    std::fclose(file);
+  }
+}
+
+int FileByteStream::Descriptor() const {
+#ifdef _WIN32
+  return _fileno(file);
+#else
+  return fileno(file);
+#endif
 }
 
 std::int64_t FileByteStream::Read(unsigned char* destination, std::int64_t size) {
   if (size <= 0) {
     return 0;
   }
-  std::size_t count = std::fread(destination, 1, static_cast<std::size_t>(size), file);
+  std::size_t count = 0;
+  for (;;) {
+    errno = 0;
+    count = std::fread(destination, 1, static_cast<std::size_t>(size), file);
+    // A signal that arrives while a pipe is awaited interrupts the read; reading again then
+    // finds whatever the signal's handler left the input at.
+    if (count == 0 && std::ferror(file) != 0 && errno == EINTR) {
+      std::clearerr(file);
+      continue;
+    }
+    break;
+  }
   position += count;
   if (count == 0 && std::ferror(file) != 0) {
     std::clearerr(file);

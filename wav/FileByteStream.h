@@ -8,11 +8,12 @@
 
 namespace wavfreq {
 
-/// Unbuffered binary reading of a named file through the C library. The RIFF layer above keeps
-/// its own buffer, so the stream's buffer would only add a copy.
+/// Unbuffered binary reading of a named file, or of standard input, through the C library. The
+/// RIFF layer above keeps its own buffer, so the stream's buffer would only add a copy.
 class FileByteStream final : public IByteStream {
  public:
-  /// Returns nothing when the file cannot be opened for reading.
+  /// Opens the file for reading; the path "-" is standard input (a file named "-" is "./-").
+  /// Returns nothing when the file cannot be opened.
   static std::unique_ptr<FileByteStream> Open(const char* path);
   ~FileByteStream() override;
   FileByteStream(const FileByteStream&) = delete;
@@ -21,14 +22,18 @@ class FileByteStream final : public IByteStream {
   std::int64_t Read(unsigned char* destination, std::int64_t size) override;
   bool Seek(std::uint64_t offset) override;
   bool IsSeekable() const override { return seekable; }
+  /// The operating system's descriptor of the open file.
+  int Descriptor() const;
 
  private:
-  explicit FileByteStream(std::FILE* openFile);
+  FileByteStream(std::FILE* openFile, bool owned);
   /// Moves the C stream itself; false where the file cannot seek (a pipe) or the offset is out
   /// of the platform's range.
   bool SeekFile(std::uint64_t offset);
 
   std::FILE* file;
+  // Standard input belongs to the process, not to this stream: it is not closed here.
+  bool ownsFile;
   bool seekable;
   std::uint64_t position = 0;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -40,7 +41,8 @@ int MeasureFile(Factory& factory, const std::string& input, const std::string& o
                 std::string& printed) {
   const char* arguments[] = {"wavfreq", input.c_str(), output.c_str()};
   ConsoleCapture capture;
-  const int code = RunDriver::Run(3, arguments, capture.Get(), factory);
+  const volatile std::sig_atomic_t stop = 0;
+  const int code = RunDriver::Run(3, arguments, capture.Get(), factory, stop);
   printed = capture.Text();
   return code;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -21,13 +22,15 @@ struct Script {
   bool openSucceeds = true;
   int sampleRate = 4;
   int frames = 10;
-  int failAtFrame = -1;  // ReadNextFrame fails here with an error recorded
+  int failAtFrame = -1;       // ReadNextFrame fails here with an error recorded
+  int interruptAtFrame = -1;  // a signal arrives while this frame is read
   bool writerFailsToOpen = false;
   bool writerFailsOnFlush = false;
   std::vector<std::string> events;
   std::vector<int> samples;
   int windowLength = 0;
   double interval = 0;
+  volatile std::sig_atomic_t stop = 0;
 };
 
 class FakeSource final : public IWavFileSource, public IErrorInfoProvider {
@@ -45,6 +48,9 @@ class FakeSource final : public IWavFileSource, public IErrorInfoProvider {
       return false;
     }
     ++position;
+    if (position == script.interruptAtFrame) {
+      script.stop = SIGINT;
+    }
     if (position == script.failAtFrame) {
       failed = true;
       return false;
@@ -151,7 +157,7 @@ class RunDriverTest : public ::testing::Test {
     FakeFactory factory(script);
     const int code =
         RunDriver::Measure(CommandLine::Parse(static_cast<int>(arguments.size()), arguments.data()),
-                           capture.Get(), factory);
+                           capture.Get(), factory, script.stop);
     output = capture.Text();
     return code;
   }
@@ -204,6 +210,27 @@ TEST_F(RunDriverTest, ReadErrorEndsWithTheErrorLineAfterTheDots) {
   EXPECT_EQ(script.samples.size(), 6u);
   // A source error keeps precedence over the writer's.
   EXPECT_EQ(std::count(script.events.begin(), script.events.end(), "writer flushed"), 0);
+}
+
+TEST_F(RunDriverTest, SignalStopsTheLoopAtTheNextDotAndKeepsWhatWasMeasured) {
+  script.frames = 100;
+  script.interruptAtFrame = 5;
+  script.failAtFrame = 7;  // the read that the signal interrupted fails
+  EXPECT_EQ(Measure({"in.wav", "out.txt"}), 128 + SIGINT);
+  EXPECT_EQ(output,
+            "Sample rate: 4 Hz, 16-bit PCM, Channels: 2\nCurrent channel: 0\n.."
+            "\nError! (0) Interrupted.\n");
+  EXPECT_EQ(script.samples.size(), 7u);
+  EXPECT_EQ(std::count(script.events.begin(), script.events.end(), "writer flushed"), 1);
+
+  script = Script();
+  script.frames = 100;
+  script.interruptAtFrame = 5;
+  EXPECT_EQ(Measure({"in.wav", "out.txt"}), 128 + SIGINT);
+  EXPECT_EQ(output,
+            "Sample rate: 4 Hz, 16-bit PCM, Channels: 2\nCurrent channel: 0\n..."
+            "\nError! (0) Interrupted.\n");
+  EXPECT_EQ(script.samples.size(), 9u);  // up to the frame of the next dot
 }
 
 TEST_F(RunDriverTest, UnwritableResultFileEndsWithCode4) {

@@ -16,23 +16,13 @@
 #endif
 
 #include "support/TempFile.h"
+#include "support/ToolRunner.h"
 #include "support/WavBuilder.h"
 
 namespace wavfreq {
 namespace {
 
 using namespace test;
-
-const std::string kBanner = "Wav file frequency meter. v1.1\n";
-
-/// The tool under test; CTest names it in the environment.
-const std::string& Tool() {
-  static const std::string path = [] {
-    const char* named = std::getenv("WAVFREQ_BINARY");
-    return std::string(named == nullptr ? "" : named);
-  }();
-  return path;
-}
 
 class EndToEndTest : public ::testing::Test {
  protected:
@@ -41,105 +31,11 @@ class EndToEndTest : public ::testing::Test {
   }
 };
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-#ifdef _WIN32
-// cmd.exe: double quotes; none of the arguments here contain one.
-std::string Quote(const std::string& argument) {
-  return "\"" + argument + "\"";
-}
-const char kNullInput[] = "NUL";
-const std::string kCat = "type ";
-#else
-std::string Quote(const std::string& argument) {
-  std::string quoted = "'";
-  for (char c : argument) {
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
-  return quoted + "'";
-}
-const char kNullInput[] = "/dev/null";
-const std::string kCat = "cat ";
-#endif
-
-/// Runs the tool with `arguments`; `prefix` (after a leading "--") is a command to run it under.
-/// Standard input is empty, or the bytes of the file `pipeFrom` through a pipe.
-Result RunTool(const std::vector<std::string>& arguments,
-               const std::vector<std::string>& prefix = {}, const std::string& pipeFrom = "") {
-  TempFile out(".stdout");
-  TempFile err(".stderr");
-  std::string command;
-  if (!pipeFrom.empty()) {
-    command = kCat + Quote(pipeFrom) + " | ";
-  }
-  for (std::size_t i = 1; i < prefix.size(); ++i) {
-    command += Quote(prefix[i]) + " ";
-  }
-  command += Quote(Tool());
-  for (const std::string& argument : arguments) {
-    command += " " + Quote(argument);
-  }
-  command += " > " + Quote(out.Path()) + " 2> " + Quote(err.Path());
-  if (pipeFrom.empty()) {
-    command += std::string(" < ") + kNullInput;
-  }
-#ifdef _WIN32
-  // cmd /c drops the outermost pair of quotes of a line that starts with one.
-  const int code = std::system(("\"" + command + "\"").c_str());
-  // The console's own line ends aside, the texts are the same as elsewhere.
-  std::string console = ReadText(out.Path());
-  for (std::size_t at; (at = console.find("\r\n")) != std::string::npos;) {
-    console.erase(at, 1);
-  }
-  return {code, console, ReadText(err.Path())};
-#else
-  const int status = std::system(command.c_str());
-  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return {code, ReadText(out.Path()), ReadText(err.Path())};
-#endif
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-// The frequencies of the value lines whose time is at least `from` seconds.
-std::vector<double> FrequenciesFrom(const std::string& text, double from) {
-  std::vector<double> values;
-  std::vector<std::string> lines = Lines(text);
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    const std::size_t tab = lines[i].find('\t');
-    if (std::stod(lines[i].substr(0, tab)) >= from) {
-      values.push_back(std::stod(lines[i].substr(tab + 1)));
-    }
-  }
-  return values;
-}
-
-// The frequencies of a result file's value lines.
-std::vector<double> Frequencies(const std::string& text) {
-  std::vector<double> values;
-  std::vector<std::string> lines = Lines(text);
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    values.push_back(std::stod(lines[i].substr(lines[i].find('\t') + 1)));
-  }
-  return values;
-}
-
 std::string Format(int rate, int bits, int channels, int channel) {
-  return "Sample rate: " + std::to_string(rate) + " Hz, " + std::to_string(bits) +
-         "-bit PCM, Channels: " + std::to_string(channels) +
-         "\nCurrent channel: " + std::to_string(channel) + "\n";
+  return FormatLines(rate, bits, channels, channel);
 }
+
+using Result = ToolResult;
 
 TEST_F(EndToEndTest, WithoutArgumentsPrintsUsage) {
   Result result = RunTool({});
@@ -331,25 +227,6 @@ TEST_F(EndToEndTest, ChannelOutsideTheFileMeasuresSilence) {
 }
 
 #ifndef _WIN32
-TEST_F(EndToEndTest, ReadsFromAPipeAcrossChunksLargerThanTheBuffer) {
-  // A pipe cannot seek: the 100 KB chunk before "fmt " is read past instead.
-  const Bytes tone = Frames16({Sine(700, 9000, 8000, 8000)});
-  const Bytes file = Riff(Concat({Chunk("junk", Bytes(100001, 3)),
-                                  Chunk("fmt ", FmtPayload(1, 1, 8000, 16)), Chunk("data", tone)}));
-  TempFile wav(".wav", file);
-  TempFile plain(".wav", PcmWav(1, 8000, 16, tone));
-  TempFile fromPipe(".txt");
-  TempFile fromFile(".txt");
-  const std::string command = "cat " + Quote(wav.Path()) + " | " + Quote(Tool()) + " /dev/stdin " +
-                              Quote(fromPipe.Path()) + " > /dev/null";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  ASSERT_EQ(RunTool({plain.Path(), fromFile.Path()}).code, 0);
-  EXPECT_EQ(ReadText(fromPipe.Path()), ReadText(fromFile.Path()));
-  EXPECT_GT(Lines(ReadText(fromPipe.Path())).size(), 150u);
-}
-#endif
-
-#ifndef _WIN32
 TEST_F(EndToEndTest, ResultFileThatCannotBeWrittenGivesCode4) {
   TempFile wav(".wav", PcmWav(1, 8000, 16, Frames16({Sine(1000, 9000, 8000, 800)})));
   const std::string format = kBanner + Format(8000, 16, 1, 0);
@@ -396,85 +273,6 @@ TEST_F(EndToEndTest, ResultFileThatCannotBeWrittenGivesCode4) {
   EXPECT_EQ(ReadText(readOnly.Path()), "kept");
 }
 
-#endif
-
-/// A committed sample file written by a real tool (see tests/data/make). The tests run in the
-/// project's root.
-std::string DataFile(const std::string& name) {
-  return "tests/data/" + name;
-}
-
-// 25 ms of 1000 Hz at 16000 Hz. After the first 10 ms window it reads 1000 Hz to the last digit.
-void ExpectThousandHertz(const Result& result, const std::string& output, int bits, int channels,
-                         const std::string& what) {
-  EXPECT_EQ(result.code, 0) << what;
-  EXPECT_EQ(result.out, kBanner + Format(16000, bits, channels, 0) + ".") << what;
-  const std::vector<double> values = FrequenciesFrom(ReadText(output), 0.01);
-  EXPECT_GE(values.size(), 2u) << what;
-  for (double value : values) {
-    EXPECT_NEAR(value, 1000.0, 0.01) << what;
-  }
-}
-
-TEST_F(EndToEndTest, ReadsTheFilesThatRealToolsWrite) {
-  struct Case {
-    std::string name;
-    int bits;
-    int channels;
-  };
-  TempFile out(".txt");
-  for (const Case& c :
-       {Case{"sox-24bit-extensible.wav", 24, 1}, Case{"sox-32bit-extensible.wav", 32, 1},
-        Case{"sox-16bit-4ch-extensible.wav", 16, 4}, Case{"ffmpeg-s24le-extensible.wav", 24, 1},
-        Case{"sndfile-pcm24.wav", 24, 1}, Case{"python-wave-24bit.wav", 24, 1},
-        // A length of 0xFFFFFFFF runs to the end of the input, in a file too.
-        Case{"ffmpeg-s16le-piped.wav", 16, 1}}) {
-    ExpectThousandHertz(RunTool({DataFile(c.name), out.Path()}), out.Path(), c.bits, c.channels,
-                        c.name);
-  }
-}
-
-TEST_F(EndToEndTest, ReadsTwelveBitAndWordAlignedSamples) {
-  const std::vector<int> tone = Sine(1000, 1500, 16000, 400, 0.2);
-  std::vector<int> twelveBit;      // left-justified in 16 bits, the low 4 bits 0
-  std::vector<int> negativeWords;  // 24 bits in four-byte words whose top byte repeats the sign
-  for (int sample : tone) {
-    twelveBit.push_back(sample * 16);
-    negativeWords.push_back(sample * 4000);
-  }
-  const Bytes zeroTop = FramesLe(4, {tone});  // positive samples have a zero top byte anyway
-  Bytes garbageTop = FramesLe(4, {negativeWords});
-  for (std::size_t i = 3; i < garbageTop.size(); i += 4) {
-    garbageTop[i] = static_cast<std::uint8_t>(i);  // the top byte must not matter
-  }
-  const auto wordWav = [](const Bytes& data) {
-    return Riff(Concat({Chunk("fmt ", FmtPayload(1, 1, 16000, 24, 0, 4)), Chunk("data", data)}));
-  };
-  TempFile out(".txt");
-  for (const auto& [file, bits] :
-       {std::make_pair(PcmWav(1, 16000, 12, Frames16({twelveBit})), 12),
-        std::make_pair(wordWav(FramesLe(4, {negativeWords})), 24),
-        std::make_pair(wordWav(garbageTop), 24), std::make_pair(wordWav(zeroTop), 24)}) {
-    TempFile wav(".wav", file);
-    ExpectThousandHertz(RunTool({wav.Path(), out.Path()}), out.Path(), bits, 1,
-                        std::to_string(bits));
-  }
-}
-
-#ifndef _WIN32
-TEST_F(EndToEndTest, StreamsThroughAPipeEndWithTheirInput) {
-  // Both declare sizes that their writers could not know: sox 0x7FFFF000, ffmpeg 0xFFFFFFFF.
-  TempFile out(".txt");
-  for (const char* name : {"sox-16bit-piped.wav", "ffmpeg-s16le-piped.wav"}) {
-    ExpectThousandHertz(RunTool({"/dev/stdin", out.Path()}, {}, DataFile(name)), out.Path(), 16, 1,
-                        name);
-  }
-  // The same sox stream in a regular file ends before its declared size: a file cut short.
-  Result cut = RunTool({DataFile("sox-16bit-piped.wav"), out.Path()});
-  EXPECT_EQ(cut.code, 3);
-  EXPECT_EQ(cut.out, kBanner + Format(16000, 16, 1, 0) +
-                         ".\nError! (0) Error! Input file can not be read.\n\n");
-}
 #endif
 
 TEST_F(EndToEndTest, OutputNamingTheInputIsRefused) {
