@@ -1,5 +1,7 @@
 #include "support/ToolRunner.h"
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <sstream>
@@ -28,7 +30,6 @@ std::string Quote(const std::string& argument) {
   return "\"" + argument + "\"";
 }
 const char kNullInput[] = "NUL";
-const std::string kCat = "type ";
 #else
 std::string Quote(const std::string& argument) {
   std::string quoted = "'";
@@ -38,17 +39,57 @@ std::string Quote(const std::string& argument) {
   return quoted + "'";
 }
 const char kNullInput[] = "/dev/null";
-const std::string kCat = "cat ";
 #endif
+
+namespace {
+
+#ifdef _WIN32
+// The console's own line ends aside, the texts are the same as elsewhere.
+std::string WithoutCarriageReturns(std::string text) {
+  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) {
+    text.erase(at, 1);
+  }
+  return text;
+}
+#endif
+
+// Runs a shell command line; `input`, if not empty, is written to its standard input through a
+// pipe. Returns the exit code.
+int RunCommand(const std::string& command, const std::string& input) {
+#ifdef _WIN32
+  // cmd /c drops the outermost pair of quotes of a line that starts with one.
+  const std::string line = "\"" + command + "\"";
+  if (input.empty()) {
+    return std::system(line.c_str());
+  }
+  std::FILE* pipe = _popen(line.c_str(), "wb");
+  if (pipe == nullptr) {
+    return -1;
+  }
+  std::fwrite(input.data(), 1, input.size(), pipe);
+  return _pclose(pipe);
+#else
+  int status = -1;
+  if (input.empty()) {
+    status = std::system(command.c_str());
+  } else if (std::FILE* pipe = popen(command.c_str(), "w")) {
+    // A tool that stops reading early must not take the test down with it.
+    void (*previous)(int) = std::signal(SIGPIPE, SIG_IGN);
+    std::fwrite(input.data(), 1, input.size(), pipe);
+    status = pclose(pipe);
+    std::signal(SIGPIPE, previous);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+}  // namespace
 
 ToolResult RunTool(const std::vector<std::string>& arguments,
                    const std::vector<std::string>& prefix, const std::string& pipeFrom) {
   TempFile out(".stdout");
   TempFile err(".stderr");
   std::string command;
-  if (!pipeFrom.empty()) {
-    command = kCat + Quote(pipeFrom) + " | ";
-  }
   for (std::size_t i = 1; i < prefix.size(); ++i) {
     command += Quote(prefix[i]) + " ";
   }
@@ -60,18 +101,14 @@ ToolResult RunTool(const std::vector<std::string>& arguments,
   if (pipeFrom.empty()) {
     command += std::string(" < ") + kNullInput;
   }
+  const int code = RunCommand(command, pipeFrom.empty() ? "" : ReadText(pipeFrom));
 #ifdef _WIN32
-  // cmd /c drops the outermost pair of quotes of a line that starts with one.
-  const int code = std::system(("\"" + command + "\"").c_str());
-  // The console's own line ends aside, the texts are the same as elsewhere.
-  std::string console = ReadText(out.Path());
-  for (std::size_t at; (at = console.find("\r\n")) != std::string::npos;) {
-    console.erase(at, 1);
-  }
-  return {code, console, ReadText(err.Path())};
+  // Standard output holds the result table, in binary, when its path is "-".
+  const bool tableOnOutput = !arguments.empty() && arguments.back() == "-";
+  const std::string output = ReadText(out.Path());
+  return {code, tableOnOutput ? output : WithoutCarriageReturns(output),
+          WithoutCarriageReturns(ReadText(err.Path()))};
 #else
-  const int status = std::system(command.c_str());
-  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return {code, ReadText(out.Path()), ReadText(err.Path())};
 #endif
 }
