@@ -68,6 +68,11 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
       line.valueRate = ParseValue(argument + 6);
     } else if (HasPrefix(argument, "-out:")) {
       line.outputRate = ParseValue(argument + 5);
+    } else if (HasPrefix(argument, "-gate:")) {
+      line.gate = true;
+      line.gateLevel = ParseValue(argument + 6);
+    } else if (std::strcmp(argument, "-stats") == 0) {
+      line.stats = true;
     } else {
       line.outcome = Outcome::kUnknownOption;
       line.unknownOption = argument;
@@ -76,6 +81,10 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
   }
   if (line.valueRate == 0) {
     line.outcome = Outcome::kZeroRate;
+    return line;
+  }
+  if (line.gate && (line.gateLevel < kQuietestGate || line.gateLevel > kLoudestGate)) {
+    line.outcome = Outcome::kBadGate;
     return line;
   }
   // K is settled after all options, so -out:7 -rate:50 keeps 7. Twice R may leave the int range.

@@ -4,12 +4,18 @@
 
 namespace wavfreq {
 
-/// What the command line asks for: `[-ch:N] [-rate:R] [-out:K] <input.wav> <output.txt>`.
-/// Options are matched by prefix and must stand before the two paths, which are always the last
-/// two arguments. A lone "-h", "--help" or "-?" asks for help, a lone "--version" for the banner.
+/// What the command line asks for:
+/// `[-ch:N] [-rate:R] [-out:K] [-gate:N] [-stats] <input.wav> <output.txt>`.
+/// Options with values are matched by prefix and must stand before the two paths, which are always
+/// the last two arguments. A lone "-h", "--help" or "-?" asks for help, a lone "--version" for the
+/// banner.
 class CommandLine {
  public:
-  enum class Outcome { kRun, kUsage, kUnknownOption, kZeroRate, kHelp, kVersion };
+  enum class Outcome { kRun, kUsage, kUnknownOption, kZeroRate, kBadGate, kHelp, kVersion };
+
+  /// The gate's level in dBFS must lie in this range.
+  static constexpr int kQuietestGate = -120;
+  static constexpr int kLoudestGate = -1;
 
   /// Reads the arguments; argument 0 is the program's name.
   static CommandLine Parse(int argc, const char* const* argv);
@@ -29,6 +35,11 @@ class CommandLine {
   int valueRate = 100;
   /// 2 x the value rate unless given; a negative rate is kept as it is.
   int outputRate = 0;
+  /// A crossing counts only after the signal has been beyond +-gateLevel dBFS (`-gate:N`).
+  bool gate = false;
+  int gateLevel = 0;
+  /// A summary of the results on the console after a successful run (`-stats`).
+  bool stats = false;
 };
 
 }  // namespace wavfreq

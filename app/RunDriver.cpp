@@ -51,6 +51,9 @@ int RunDriver::AnswerCommandLine(const CommandLine& line, const char* programNam
     case CommandLine::Outcome::kZeroRate:
       console.Print("Value rate must not be 0.\n");
       break;
+    case CommandLine::Outcome::kBadGate:
+      console.Print("Gate level must be between -120 and -1 dBFS.\n");
+      break;
     case CommandLine::Outcome::kRun:
       break;
   }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
+#include <optional>
 #include <string>
 
 #include "app/CommandLine.h"
@@ -9,6 +12,7 @@
 #include "app/Interruption.h"
 #include "app/Platform.h"
 #include "core/IErrorInfoProvider.h"
+#include "output/ResultSummary.h"
 
 namespace wavfreq {
 
@@ -69,6 +73,16 @@ class RunDriver {
   static bool IsStandardStream(const std::string& path) {
     return path == CommandLine::kStandardStream;
   }
+  /// The gate's threshold in sample units: `levelDb` below the full scale of the samples' whole
+  /// bytes (128, 32768, 8388608 or 2147483648).
+  static double GateThreshold(int bitsPerSample, int levelDb) {
+    const int bytes = std::clamp((bitsPerSample + 7) / 8, 1, 4);
+    return std::ldexp(1.0, 8 * bytes - 1) * std::pow(10.0, levelDb / 20.0);
+  }
+  /// The summary resamples the lines at the output rate, within bounds that keep its work small.
+  static double SummaryRate(int outputRate) {
+    return outputRate > 0 ? std::min(outputRate, 8000) : 200;
+  }
   /// The one error line: "Error! (code) message" on a line of its own.
   static void PrintErrorLine(Console& console, int code, const char* message);
   /// The error line of a failed component, with the code and message of its record.
@@ -114,12 +128,22 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   }
 
   auto mean = factory.MakeMean();
+  std::optional<ResultSummary> summary;
+  if (line.stats) {
+    summary.emplace(1.0 / line.valueRate, SummaryRate(line.outputRate));
+  }
   auto writer = factory.MakeWriter(line.outputPath.c_str(), 1.0 / line.outputRate);
   if (writer.HasError()) {
     PrintErrorLine(console, writer);
     return kExitOutputUnwritable;
   }
+  if (summary) {
+    writer.SetSummary(&*summary);
+  }
   auto meter = factory.MakeMeter(writer, mean, sampleRate / line.valueRate, sampleRate);
+  if (line.gate) {
+    meter.SetGate(GateThreshold(source.GetBitsPerSample(), line.gateLevel));
+  }
 
   RunSampleLoop(source, meter, line.channel, sampleRate, console, stop);
 
@@ -136,6 +160,9 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   if (writer.HasError()) {
     PrintErrorLine(console, writer);
     return kExitOutputUnwritable;
+  }
+  if (summary) {
+    console.Print("\n%s", summary->Report().c_str());
   }
   return kExitSuccess;
 }

@@ -52,8 +52,20 @@ class BasicWavFreqMeter final : public IDataProcessor {
 
   double GetTime() override { return static_cast<double>(samplesReceived) / sampleRate; }
 
+  /// Turns the crossing test into a Schmitt trigger: a crossing counts only when the signal has
+  /// been at least `threshold` beyond the level on the side it leaves since the last counted
+  /// crossing. Noise around the level and silence then count no crossings.
+  void SetGate(double threshold) {
+    gated = true;
+    gateThreshold = threshold;
+  }
+
  private:
   void Process(int current, std::int64_t position, double level) {
+    if (gated) {
+      ProcessGated(current, position, level);
+      return;
+    }
     const double dp = previousSample - level;
     const double dc = current - level;
     if (dc * dp <= 0.0 && std::fabs(dp) > 0.0001) {
@@ -61,6 +73,30 @@ class BasicWavFreqMeter final : public IDataProcessor {
     } else if (std::fabs(dp) > 0.0001 || std::fabs(dc) > 0.0001) {
       // Steps spent on the level do not count towards the distance.
       sinceCrossing = sinceCrossing + 1.0;
+    }
+    previousSample = current;
+  }
+
+  void ProcessGated(int current, std::int64_t position, double level) {
+    const double dp = previousSample - level;
+    const double dc = current - level;
+    if (dc * dp <= 0.0 && std::fabs(dp) > 0.0001) {
+      const int leftSide = dp > 0.0 ? 1 : -1;
+      if (armedSide == leftSide) {
+        CountCrossing(current, position, level);
+        armedSide = 0;
+      } else {
+        // Not armed on this side: an ordinary step.
+        sinceCrossing = sinceCrossing + 1.0;
+      }
+    } else if (std::fabs(dp) > 0.0001 || std::fabs(dc) > 0.0001) {
+      sinceCrossing = sinceCrossing + 1.0;
+    }
+    // The same sample may arm the other side right after it crossed.
+    if (dc >= gateThreshold) {
+      armedSide = 1;
+    } else if (dc <= -gateThreshold) {
+      armedSide = -1;
     }
     previousSample = current;
   }
@@ -119,6 +155,10 @@ class BasicWavFreqMeter final : public IDataProcessor {
   double intervalSum = 0.0;
   RingQueue<double> intervals;
   RingQueue<int> pendingSamples;
+  bool gated = false;
+  double gateThreshold = 0.0;
+  // The side (+1 above, -1 below the level) from which the next crossing may come; 0 for none.
+  int armedSide = 0;
 };
 
 /// The meter as the other components see it: through the level provider and writer interfaces.

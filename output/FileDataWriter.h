@@ -7,12 +7,14 @@
 #include "core/ErrorInfoProvider.h"
 #include "core/IDataWriter.h"
 #include "core/IErrorInfoProvider.h"
+#include "output/ResultSummary.h"
 
 namespace wavfreq {
 
 /// Writes the result table to a file, or to standard output for the path "-": the header text,
-/// then one "time<TAB>frequency" line per accepted value, with CR LF line ends on every platform. A value is accepted when it is the first, or
-/// when its time lies more than `interval` seconds after the last accepted one.
+/// then one "time<TAB>frequency" line per accepted value, with CR LF line ends on every platform. A
+/// value is accepted when it is the first, or when its time lies more than `interval` seconds after
+/// the last accepted one.
 ///
 /// Failures are recorded, never thrown or printed: an unopenable file leaves `HasError` set and
 /// every later write a no-op; a failed write records errno and the writer carries on.
@@ -32,7 +34,13 @@ class FileDataWriter final : public IDataWriter, public IErrorInfoProvider {
     if (file != nullptr) {
       AppendValueLine(time, frequency);
     }
+    if (summary != nullptr) {
+      summary->Add(time, frequency);
+    }
   }
+
+  /// Hands every line written from now on to `lines` as well.
+  void SetSummary(ResultSummary* lines) { summary = lines; }
 
   void WriteText(const char* text) override;
 
@@ -59,6 +67,7 @@ class FileDataWriter final : public IDataWriter, public IErrorInfoProvider {
   bool firstValuePending = true;
   std::unique_ptr<char[]> buffer;
   std::size_t used = 0;
+  ResultSummary* summary = nullptr;
 };
 
 }  // namespace wavfreq

@@ -75,6 +75,25 @@ TEST(CommandLineTest, UnknownOptionStopsTheLoop) {
   EXPECT_EQ(line.unknownOption, "in.wav");
 }
 
+TEST(CommandLineTest, GateAndStatsOptions) {
+  CommandLine line = Parse({"-gate:-40", "-stats", "a", "b"});
+  EXPECT_EQ(line.outcome, CommandLine::Outcome::kRun);
+  EXPECT_TRUE(line.gate);
+  EXPECT_EQ(line.gateLevel, -40);
+  EXPECT_TRUE(line.stats);
+  line = Parse({"a", "b"});
+  EXPECT_FALSE(line.gate);
+  EXPECT_FALSE(line.stats);
+  // The range ends are levels; past them, and a gate of no level, are refused.
+  EXPECT_EQ(Parse({"-gate:-120", "a", "b"}).outcome, CommandLine::Outcome::kRun);
+  EXPECT_EQ(Parse({"-gate:-1", "a", "b"}).outcome, CommandLine::Outcome::kRun);
+  for (const char* gate : {"-gate:-121", "-gate:0", "-gate:", "-gate:x"}) {
+    EXPECT_EQ(Parse({gate, "a", "b"}).outcome, CommandLine::Outcome::kBadGate) << gate;
+  }
+  // -stats is a flag: nothing may follow it.
+  EXPECT_EQ(Parse({"-statsx", "a", "b"}).outcome, CommandLine::Outcome::kUnknownOption);
+}
+
 TEST(CommandLineTest, ZeroValueRateIsRefused) {
   EXPECT_EQ(Parse({"-rate:0", "a", "b"}).outcome, CommandLine::Outcome::kZeroRate);
   EXPECT_EQ(Parse({"-rate:", "a", "b"}).outcome, CommandLine::Outcome::kZeroRate);

@@ -104,6 +104,7 @@ class FakeWriter final : public IDataWriter, public IErrorInfoProvider {
   FakeWriter& operator=(const FakeWriter&) = delete;
   void WriteValue(double, double) override {}
   void WriteText(const char*) override {}
+  void SetSummary(ResultSummary*) {}
   void Flush() override {
     script.events.push_back("writer flushed");
     failed = failed || script.writerFailsOnFlush;
@@ -128,6 +129,7 @@ class FakeMeter final : public IDataProcessor {
   FakeMeter& operator=(const FakeMeter&) = delete;
   void ProcessSample(int sample) override { script.samples.push_back(sample); }
   double GetTime() override { return 0; }
+  void SetGate(double) {}
 
  private:
   Script& script;

@@ -138,6 +138,38 @@ TEST(WavFreqMeterTest, LongDistanceRemovesOnlyTheOldestValuePerCrossing) {
   EXPECT_DOUBLE_EQ(reports[10].second, 8000.0 / (92.0 / 5.0));
 }
 
+std::vector<std::pair<double, double>> MeasureGated(const std::vector<int>& samples) {
+  RecordingWriter writer;
+  ConstMean mean(0, 0.0);
+  WavFreqMeter meter(writer, mean, 80, 8000);
+  meter.SetGate(100.0);
+  for (int sample : samples) {
+    meter.ProcessSample(sample);
+  }
+  return writer.values;
+}
+
+TEST(WavFreqMeterTest, GateCountsACrossingOnlyFromTheSideItWasArmedOn) {
+  // 150 arms the upper side; -50 crosses from it (counted, 1.75 stored) but arms nothing; 150
+  // crosses from below, which is not armed: an ordinary step; -150 crosses from above (counted)
+  // and in the same step arms the lower side, from which 150 crosses again.
+  auto reports = MeasureGated({150, -50, 150, -150, 150});
+  ASSERT_EQ(reports.size(), 3u);
+  EXPECT_DOUBLE_EQ(reports[0].second, 8000.0 / 3.5);
+  EXPECT_DOUBLE_EQ(reports[1].second, 8000.0 / 3.5);  // 1.25 + 0.5 stored: 1.75 again
+  EXPECT_DOUBLE_EQ(reports[1].first, (3.0 - 1.75 - 0.5) / 8000.0);
+  EXPECT_EQ(Measure({150, -50, 150, -150, 150}, 80, 8000).size(), 4u);  // ungated: every one
+  // Swings that stay within the threshold never arm it.
+  EXPECT_TRUE(MeasureGated(Repeat({99, -99}, 100)).empty());
+}
+
+TEST(WavFreqMeterTest, SampleExactlyAtTheThresholdArms) {
+  EXPECT_EQ(MeasureGated({100, -1}).size(), 1u);
+  EXPECT_EQ(MeasureGated({-100, 1}).size(), 1u);
+  EXPECT_TRUE(MeasureGated({99, -1}).empty());
+  EXPECT_TRUE(MeasureGated({-99, 1}).empty());
+}
+
 TEST(WavFreqMeterTest, GetTimeCountsEverySampleGiven) {
   RecordingWriter writer;
   ConstMean mean(0, 0.0);

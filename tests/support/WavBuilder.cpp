@@ -1,6 +1,7 @@
 #include "support/WavBuilder.h"
 
 #include <cmath>
+#include <random>
 
 namespace wavfreq::test {
 
@@ -89,6 +90,31 @@ Bytes Frames8(const std::vector<std::vector<int>>& channels) {
     }
   }
   return bytes;
+}
+
+std::vector<double> WowTone(double frequency, double amplitude, std::uint32_t rate,
+                            std::size_t count, double depth, double modulation, double drift) {
+  const double pi = std::acos(-1.0);
+  const double duration = static_cast<double>(count) / rate;
+  std::vector<double> samples(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const double t = static_cast<double>(i) / rate;
+    // The phase is the integral of the frequency.
+    const double wow = depth * std::sin(2.0 * pi * modulation * t) / (2.0 * pi * modulation);
+    const double phase = 2.0 * pi * frequency * (t + wow + drift * t * t / (2.0 * duration));
+    samples[i] = amplitude * std::sin(phase);
+  }
+  return samples;
+}
+
+std::vector<int> WithNoise(const std::vector<double>& signal, double rms, std::uint32_t seed) {
+  std::mt19937 random(seed);
+  std::normal_distribution<double> noise(0.0, rms);
+  std::vector<int> samples(signal.size());
+  for (std::size_t i = 0; i < signal.size(); ++i) {
+    samples[i] = static_cast<int>(std::lround(signal[i] + (rms > 0.0 ? noise(random) : 0.0)));
+  }
+  return samples;
 }
 
 std::vector<int> Sine(double frequency, double amplitude, std::uint32_t rate, std::size_t count,

@@ -41,6 +41,14 @@ Bytes Frames16(const std::vector<std::vector<int>>& channels);
 Bytes FramesLe(int width, const std::vector<std::vector<int>>& channels);
 /// Interleaved 8-bit frames of raw byte values.
 Bytes Frames8(const std::vector<std::vector<int>>& channels);
+/// A tone of `amplitude` whose frequency at t seconds is
+/// `frequency` x (1 + depth x cos(2 pi x modulation x t) + drift x t / duration), as a tape with
+/// wow and a slowly changing speed plays it; `count` samples at `rate`, not yet rounded.
+std::vector<double> WowTone(double frequency, double amplitude, std::uint32_t rate,
+                            std::size_t count, double depth, double modulation,
+                            double drift = 0.0);
+/// Adds white noise of the given RMS, the same for the same seed, and rounds to integers.
+std::vector<int> WithNoise(const std::vector<double>& signal, double rms, std::uint32_t seed);
 /// A sine of `frequency` Hz at `amplitude`, `count` samples at `rate`, rounded to integers.
 std::vector<int> Sine(double frequency, double amplitude, std::uint32_t rate, std::size_t count,
                       double phase = 0.0);

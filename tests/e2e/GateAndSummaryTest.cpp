@@ -1,0 +1,148 @@
+// -gate and -stats end to end, on tones made here: the accuracy that tape and turntable people
+// need from the summary, and silence and noise that the gate must keep out of the table.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/TempFile.h"
+#include "support/ToolRunner.h"
+#include "support/WavBuilder.h"
+
+namespace wavfreq {
+namespace {
+
+using namespace test;
+
+class GateAndSummaryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(Tool().empty()) << "WAVFREQ_BINARY must name the wavfreq binary";
+  }
+};
+
+/// The console's "Name: value unit" lines, as numbers by name.
+std::map<std::string, double> Figures(const std::string& console) {
+  std::map<std::string, double> figures;
+  std::istringstream in(console);
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t colon = line.find(": ");
+    if (colon != std::string::npos) {
+      figures[line.substr(0, colon)] = std::atof(line.c_str() + colon + 2);
+    }
+  }
+  return figures;
+}
+
+/// -stats on 3150 Hz at 48000 Hz, 16-bit, half scale, with the given wow.
+std::map<std::string, double> Summary(double seconds, double depth, double modulation,
+                                      double drift = 0.0, const std::string& rate = "-rate:100") {
+  const std::size_t count = static_cast<std::size_t>(seconds * 48000);
+  TempFile wav(".wav",
+               PcmWav(1, 48000, 16,
+                      Frames16({WithNoise(
+                          WowTone(3150, 16384, 48000, count, depth, modulation, drift), 0.0, 1)})));
+  TempFile out(".txt");
+  const ToolResult result = RunTool({"-stats", rate, wav.Path(), out.Path()});
+  EXPECT_EQ(result.code, 0);
+  return Figures(result.out);
+}
+
+const char kWeighted[] = "Weighted wow and flutter (2-sigma)";
+
+TEST_F(GateAndSummaryTest, SlowWowIsMeasuredInPercentAndHertz) {
+  std::map<std::string, double> wow = Summary(20, 0.001, 0.5);
+  EXPECT_NEAR(wow["Deviation peak"], 0.100, 0.005);
+  EXPECT_NEAR(wow["Modulation rate"], 0.50, 0.02);
+  EXPECT_NEAR(wow["Mean frequency"], 3150.0, 0.01);
+  // A linear drift of -0.2 % over the run: 3150 x -0.002 / 20 s.
+  std::map<std::string, double> drifting = Summary(20, 0.001, 0.5, -0.002);
+  EXPECT_NEAR(drifting["Drift"], -0.315, 0.315 * 0.02);
+  EXPECT_NEAR(drifting["Drift over the run"], -0.2, 0.2 * 0.02);
+  EXPECT_NEAR(drifting["Deviation peak"], 0.100, 0.01);
+}
+
+TEST_F(GateAndSummaryTest, WeightedFlutterReadsThePublishedTestTones) {
+  // Within 3 % of what a flutter meter reads on the standard's test tones.
+  EXPECT_NEAR(Summary(20, 0.001, 4)[kWeighted], 0.0997, 0.0997 * 0.03);
+  EXPECT_NEAR(Summary(20, 0.0001, 4)[kWeighted], 0.00997, 0.00997 * 0.03);
+  EXPECT_NEAR(Summary(20, 0.001, 0.8)[kWeighted], 0.0499, 0.0499 * 0.03);
+  EXPECT_NEAR(Summary(10, 0.001, 20, 0.0, "-rate:1000")[kWeighted], 0.0506, 0.0506 * 0.03);
+  // Below 0.5 Hz the weighting falls steeply; within 15 % there.
+  EXPECT_NEAR(Summary(60, 0.001, 0.2)[kWeighted], 0.0030, 0.0030 * 0.15);
+}
+
+TEST_F(GateAndSummaryTest, GateKeepsNoiseAroundZeroOutOfTheTable) {
+  // Dithered silence: samples of -1, 0 and +1 cross zero thousands of times a second.
+  std::vector<int> dither(88200);
+  for (std::size_t i = 0; i < dither.size(); ++i) {
+    dither[i] = static_cast<int>((i * 2654435761u >> 13) % 3) - 1;
+  }
+  TempFile silence(".wav", PcmWav(1, 44100, 16, Frames16({dither})));
+  TempFile out(".txt");
+  ToolResult open = RunTool({silence.Path(), out.Path()});
+  EXPECT_GT(Lines(ReadText(out.Path())).size(), 300u);
+  ToolResult gated = RunTool({"-gate:-60", "-stats", silence.Path(), out.Path()});
+  EXPECT_EQ(gated.code, 0);
+  EXPECT_EQ(ReadText(out.Path()), "Time:  \tFreq:\r\n");
+  EXPECT_EQ(gated.out, kBanner + FormatLines(44100, 16, 1, 0) + "..\nNo frequency measured.\n");
+
+  // Mains hum at half scale in white noise 40 dB below it.
+  const std::vector<double> hum = WowTone(50, 16384, 44100, 441000, 0.0, 1.0);
+  TempFile noisy(".wav",
+                 PcmWav(1, 44100, 16, Frames16({WithNoise(hum, 16384 / std::sqrt(2.0) / 100, 7)})));
+  EXPECT_GT(std::fabs(Figures(RunTool({"-stats", noisy.Path(), out.Path()}).out)["Mean frequency"] -
+                      50.0),
+            10.0);
+  ToolResult humGated = RunTool({"-gate:-30", "-stats", noisy.Path(), out.Path()});
+  EXPECT_NEAR(Figures(humGated.out)["Mean frequency"], 50.0, 0.05);
+}
+
+TEST_F(GateAndSummaryTest, GateLevelIsRelativeToTheFullScaleOfTheSampleWidth) {
+  // -6 dBFS is 64.2 for 8-bit samples and 4204684 for 24-bit ones: tones just below it count no
+  // crossing, tones just above it do.
+  struct Case {
+    std::uint16_t bits;
+    double below;
+    double above;
+  };
+  TempFile out(".txt");
+  for (const Case& c : {Case{8, 62, 67}, Case{24, 4.1e6, 4.3e6}}) {
+    for (const double amplitude : {c.below, c.above}) {
+      const std::vector<int> tone = Sine(1000, amplitude, 16000, 1600);
+      Bytes data;
+      if (c.bits == 8) {
+        std::vector<int> bytes;
+        for (int sample : tone) {
+          bytes.push_back(sample + 127);
+        }
+        data = Frames8({bytes});
+      } else {
+        data = FramesLe(3, {tone});
+      }
+      TempFile wav(".wav", PcmWav(1, 16000, c.bits, data));
+      ASSERT_EQ(RunTool({"-gate:-6", wav.Path(), out.Path()}).code, 0);
+      EXPECT_EQ(Lines(ReadText(out.Path())).size() > 1, amplitude == c.above) << c.bits;
+    }
+  }
+}
+
+TEST_F(GateAndSummaryTest, GateLevelOutsideItsRangeIsRefused) {
+  const std::string refusal = kBanner + "Gate level must be between -120 and -1 dBFS.\n";
+  for (const char* gate : {"-gate:0", "-gate:-121", "-gate:", "-gate:6"}) {
+    ToolResult result = RunTool({gate, "in.wav", "out.txt"});
+    EXPECT_EQ(result.code, 1) << gate;
+    EXPECT_EQ(result.out, refusal) << gate;
+  }
+  // The zero rate is named first; an unknown option ends the parsing before either.
+  EXPECT_EQ(RunTool({"-gate:0", "-rate:0", "in.wav", "out.txt"}).out,
+            kBanner + "Value rate must not be 0.\n");
+  EXPECT_EQ(RunTool({"-gate:0", "-x", "in.wav", "out.txt"}).out,
+            kBanner + "Unknown command line option: -x\n");
+}
+
+}  // namespace
+}  // namespace wavfreq
