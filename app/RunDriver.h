@@ -8,7 +8,6 @@
 
 #include "app/CommandLine.h"
 #include "app/Console.h"
-#include "app/DotSchedule.h"
 #include "app/Interruption.h"
 #include "app/Platform.h"
 #include "core/IErrorInfoProvider.h"
@@ -50,11 +49,14 @@ class RunDriver {
   static int Measure(const CommandLine& line, Console& console, Factory& factory,
                      const volatile std::sig_atomic_t& stop);
 
-  /// Reads the chosen channel of every frame into the processor, with progress dots, until the
-  /// data ends, the source fails or `stop` is set.
+  /// Reads the chosen channel of every frame into the processor, block by block, with progress
+  /// dots, until the data ends, the source fails or `stop` is set.
   template <class Source, class Processor>
   static void RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
                             Console& console, const volatile std::sig_atomic_t& stop);
+
+  /// Frames read and measured at a time: the stop request is looked at once per block.
+  static constexpr int kBlockFrames = 4096;
 
   static constexpr const char* kBanner = "Wav file frequency meter. v1.1\n";
   static constexpr const char* kFormatLine = "Sample rate: %i Hz, %i-bit PCM, Channels: %i\n";
@@ -170,18 +172,30 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
 template <class Source, class Processor>
 void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
                               Console& console, const volatile std::sig_atomic_t& stop) {
-  DotSchedule dots(sampleRate);
+  int samples[kBlockFrames];
+  // One dot follows each frame whose 0-based position is a multiple of the sample rate: one per
+  // started second of audio. Frames come in order from position 0, so the dots of a block are
+  // the multiples in its range.
+  const std::int64_t framesPerDot = sampleRate;
+  const auto dotsBefore = [framesPerDot](std::int64_t frames) {
+    return (frames + framesPerDot - 1) / framesPerDot;
+  };
+  std::int64_t framesRead = 0;
   while (!source.IsEndOfData()) {
-    if (source.HasError() || !source.ReadNextFrame()) {
+    if (source.HasError()) {
       break;
     }
-    processor.ProcessSample(source.GetSample(channel));
-    // Once per second of audio: the stop request is looked at with each dot.
-    if (dots.IsDue(source.GetPosition())) {
+    const int count = source.ReadBlock(channel, samples, kBlockFrames);
+    if (count == 0) {
+      break;
+    }
+    processor.ProcessBlock(samples, count);
+    for (std::int64_t dot = dotsBefore(framesRead); dot < dotsBefore(framesRead + count); ++dot) {
       console.Print(".");
-      if (stop != 0) {
-        break;
-      }
+    }
+    framesRead += count;
+    if (stop != 0) {
+      break;
     }
   }
 }

@@ -7,6 +7,8 @@ class IDataProcessor {
  public:
   virtual ~IDataProcessor() {}
   virtual void ProcessSample(int sample) = 0;
+  /// Consumes the next `count` samples, as `count` calls of ProcessSample would.
+  virtual void ProcessBlock(const int* samples, int count) = 0;
   /// Seconds of signal given to the processor so far.
   virtual double GetTime() = 0;
 };

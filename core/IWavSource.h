@@ -19,6 +19,11 @@ class IWavSource {
   virtual std::int64_t GetPosition() = 0;
   /// The current frame's sample of that channel; 0 for a channel outside the frame.
   virtual int GetSample(int channel) = 0;
+  /// Reads up to `capacity` frames (at least 1) and stores each one's sample of `channel` in
+  /// `samples`: what ReadNextFrame and GetSample give frame by frame, at once. Returns the number
+  /// of frames read; fewer than `capacity` when the data ends or a read fails, with the end or
+  /// the error recorded as ReadNextFrame records it. Afterwards the last frame read is current.
+  virtual int ReadBlock(int channel, int* samples, int capacity) = 0;
 };
 
 }  // namespace wavfreq

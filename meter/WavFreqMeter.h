@@ -2,13 +2,22 @@
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "core/IDataProcessor.h"
 #include "core/IDataWriter.h"
 #include "core/IWavMean.h"
+#include "meter/AddOnes.h"
 #include "meter/RingQueue.h"
 
 namespace wavfreq {
+
+/// Whether a level provider hands out its level for a block of samples at once (AddSamples): one
+/// whose level is constant and whose count never lags.
+template <class Mean, class = void>
+struct TakesBlocks : std::false_type {};
+template <class Mean>
+struct TakesBlocks<Mean, std::enable_if_t<Mean::kTakesBlocks>> : std::true_type {};
 
 /// Zero-crossing frequency meter. Each crossing of the reference level is located between two
 /// samples by linear interpolation; the distance between successive crossings is half a period.
@@ -50,6 +59,29 @@ class BasicWavFreqMeter final : public IDataProcessor {
     ++samplesReceived;
   }
 
+  /// A block of samples. With a provider that takes blocks, the level is taken once for the
+  /// block; at the level 0.0 the crossing tests become integer tests of the same outcome, and
+  /// the 1.0 steps between crossings are added in one go with the same rounding (AddOnes). The
+  /// floating-point operations that reach a report are those of ProcessSample, in its order.
+  void ProcessBlock(const int* samples, int count) override {
+    if constexpr (TakesBlocks<Mean>::value) {
+      const double level = mean.AddSamples(count);
+      if (level == 0.0 && !gated) {
+        ProcessAtZero(samples, count);
+      } else {
+        for (int i = 0; i < count; ++i) {
+          Process(samples[i], samplesReceived + i, level);
+        }
+      }
+      samplesReceived += count;
+    } else {
+      // A provider may lag: sample by sample, under the backlog rule.
+      for (int i = 0; i < count; ++i) {
+        ProcessSample(samples[i]);
+      }
+    }
+  }
+
   double GetTime() override { return static_cast<double>(samplesReceived) / sampleRate; }
 
   /// Turns the crossing test into a Schmitt trigger: a crossing counts only when the signal has
@@ -75,6 +107,32 @@ class BasicWavFreqMeter final : public IDataProcessor {
       sinceCrossing = sinceCrossing + 1.0;
     }
     previousSample = current;
+  }
+
+  // Process at the level 0.0. With integer samples, dp = previous and dc = current exactly, so
+  // "dc * dp <= 0 and |dp| > 0.0001" is "previous is not 0, and current is 0 or of the other
+  // sign", and a step counts 1.0 unless both samples are 0.
+  void ProcessAtZero(const int* samples, int count) {
+    int previous = previousSample;
+    std::int64_t steps = 0;  // 1.0 steps not yet added to sinceCrossing
+    for (int i = 0; i < count; ++i) {
+      const int current = samples[i];
+      if (previous != 0) {
+        if (current == 0 || (current ^ previous) < 0) {
+          sinceCrossing = AddOnes(sinceCrossing, steps);
+          steps = 0;
+          previousSample = previous;
+          CountCrossing(current, samplesReceived + i, 0.0);
+        } else {
+          ++steps;
+        }
+      } else if (current != 0) {
+        ++steps;
+      }
+      previous = current;
+    }
+    sinceCrossing = AddOnes(sinceCrossing, steps);
+    previousSample = previous;
   }
 
   void ProcessGated(int current, std::int64_t position, double level) {

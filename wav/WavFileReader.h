@@ -57,6 +57,25 @@ class WavFileReader {
     return ReadFrameChecked();
   }
 
+  /// Reads up to `capacity` frames at once: `count` frames of FrameSize() bytes each, one after
+  /// the other from the returned address, which stays valid until the next read. They are the
+  /// frames that `count` calls of ReadFrame would read, with the same end, error and position
+  /// afterwards; 0 frames where ReadFrame would return false.
+  const unsigned char* ReadFrames(std::int64_t capacity, std::int64_t& count) {
+    if (framesInWindow > 0) {
+      count = framesInWindow < capacity ? framesInWindow : capacity;
+      framesInWindow -= count;
+      frameIndex += count;
+      ByteWindow& window = file->Window();
+      const unsigned char* first = window.next;
+      window.next += count * frameSize;
+      frame = window.next - frameSize;
+      return first;
+    }
+    count = ReadFrameChecked() ? 1 : 0;
+    return frame;
+  }
+
   const PcmWaveFormat& Format() const { return format; }
   SampleCoding Coding() const { return coding; }
   /// Bytes per sample in the frame.

@@ -1,12 +1,65 @@
 #include "wav/WavFileSource.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "wav/FileByteStream.h"
 
 namespace wavfreq {
 
+namespace {
+
+// One loop per container width, so that each is a plain strided load the compiler can unroll.
+template <class Decode>
+void DecodeChannel(const unsigned char* frames, std::int64_t count, std::ptrdiff_t frameSize,
+                   int* samples, Decode decode) {
+  for (std::int64_t i = 0; i < count; ++i) {
+    samples[i] = decode(frames + i * frameSize);
+  }
+}
+
+}  // namespace
+
 WavFileSource::WavFileSource() : WavFileSource(FileByteStream::Open) {}
+
+int WavFileSource::ReadBlock(int channel, int* samples, int capacity) {
+  const bool inFrame = static_cast<unsigned>(channel) < static_cast<unsigned>(channelCount);
+  int done = 0;
+  while (done < capacity && readable != nullptr) {
+    std::int64_t count = 0;
+    const unsigned char* frames = readable->ReadFrames(capacity - done, count);
+    if (count == 0) {
+      errorInfo.CopyErrorFrom(readable->ErrorInfo());
+      UpdateReadable();
+      break;
+    }
+    int* out = samples + done;
+    const std::ptrdiff_t size = readable->FrameSize();
+    if (!inFrame) {
+      std::fill(out, out + count, 0);
+    } else {
+      const unsigned char* first = frames + static_cast<std::ptrdiff_t>(channel) * sampleSize;
+      switch (coding) {
+        case SampleCoding::kSigned16:
+          DecodeChannel(first, count, size, out, ReadLeSigned16);
+          break;
+        case SampleCoding::kUnsigned8:
+          DecodeChannel(first, count, size, out,
+                        [](const unsigned char* byte) { return static_cast<int>(byte[0]) - 127; });
+          break;
+        case SampleCoding::kSigned24:
+        case SampleCoding::kSigned24InWord:
+          DecodeChannel(first, count, size, out, ReadLeSigned24);
+          break;
+        case SampleCoding::kSigned32:
+          DecodeChannel(first, count, size, out, ReadLeSigned32);
+          break;
+      }
+    }
+    done += static_cast<int>(count);
+  }
+  return done;
+}
 
 WavFileSource::WavFileSource(StreamOpener opener) : openStream(std::move(opener)) {}
 

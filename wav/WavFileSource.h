@@ -71,6 +71,8 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
     return 0;
   }
 
+  int ReadBlock(int channel, int* samples, int capacity) override;
+
   bool Open(const char* path) override;
   /// Opens the WAV file held in this stream, as `Open` does with the stream of a path.
   bool OpenStream(std::unique_ptr<IByteStream> stream);

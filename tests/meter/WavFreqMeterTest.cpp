@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
 #include <vector>
 
 #include "meter/ConstMean.h"
@@ -168,6 +172,60 @@ TEST(WavFreqMeterTest, SampleExactlyAtTheThresholdArms) {
   EXPECT_EQ(MeasureGated({-100, 1}).size(), 1u);
   EXPECT_TRUE(MeasureGated({99, -1}).empty());
   EXPECT_TRUE(MeasureGated({-99, 1}).empty());
+}
+
+// Reports through the product's meter, the signal given in blocks of random sizes.
+std::vector<std::pair<double, double>> MeasureInBlocks(const std::vector<int>& samples,
+                                                       double level, double gate,
+                                                       std::uint32_t seed) {
+  RecordingWriter writer;
+  ConstMean mean(0, level);
+  BasicWavFreqMeter<ConstMean, RecordingWriter> meter(writer, mean, 80, 8000);
+  if (gate > 0.0) {
+    meter.SetGate(gate);
+  }
+  std::mt19937 random(seed);
+  for (std::size_t done = 0; done < samples.size();) {
+    const std::size_t count = std::min<std::size_t>(random() % 300 + 1, samples.size() - done);
+    meter.ProcessBlock(samples.data() + done, static_cast<int>(count));
+    done += count;
+  }
+  EXPECT_EQ(meter.GetTime(), static_cast<double>(samples.size()) / 8000.0);
+  EXPECT_EQ(mean.GetSampleCount(), static_cast<double>(samples.size()));
+  return writer.values;
+}
+
+TEST(WavFreqMeterTest, BlocksGiveTheBitsOfSampleBySample) {
+  // A noisy tone with stretches on the level and at full scale, and a constant signal long
+  // enough that the distance passes many powers of two.
+  std::mt19937 random(5);
+  std::vector<int> samples;
+  for (int i = 0; i < 40000; ++i) {
+    const double tone = 3000.0 * std::sin(i * 0.37) + static_cast<double>(random() % 401) - 200.0;
+    samples.push_back(i % 997 < 40 ? 0 : static_cast<int>(tone));
+  }
+  samples.insert(samples.end(), 70000, 12);
+  samples.insert(samples.end(), {-2147483647 - 1, 2147483647, 0, -5, 5});
+  for (double level : {0.0, 0.5, -20.0}) {
+    for (double gate : {0.0, 150.0}) {
+      RecordingWriter writer;
+      ConstMean mean(0, level);
+      WavFreqMeter meter(writer, mean, 80, 8000);
+      if (gate > 0.0) {
+        meter.SetGate(gate);
+      }
+      for (int sample : samples) {
+        meter.ProcessSample(sample);
+      }
+      ASSERT_GT(writer.values.size(), 1000u);
+      const auto blocks = MeasureInBlocks(samples, level, gate, 3);
+      ASSERT_EQ(blocks.size(), writer.values.size()) << level << " " << gate;
+      for (std::size_t i = 0; i < blocks.size(); ++i) {
+        ASSERT_EQ(std::memcmp(&blocks[i], &writer.values[i], sizeof blocks[i]), 0)
+            << level << " " << gate << " at " << i;
+      }
+    }
+  }
 }
 
 TEST(WavFreqMeterTest, GetTimeCountsEverySampleGiven) {

@@ -110,6 +110,83 @@ TEST(WavFileSourceTest, DecodesWiderSamplesAsSignedIntegersOfTheirContainer) {
             (std::vector<int>{-8388607, 8388607, -1}));
 }
 
+struct Reading {
+  std::vector<int> samples;
+  bool atEnd;
+  bool failed;
+  std::string message;
+  std::int64_t position;
+};
+
+Reading ReadAll(const Bytes& file, bool pipe, int channel, int blockCapacity) {
+  WavFileSource source;
+  Reading reading{};
+  if (!source.OpenStream(std::make_unique<MemoryByteStream>(file, UINT64_MAX, pipe))) {
+    return reading;
+  }
+  if (blockCapacity == 0) {
+    while (source.ReadNextFrame()) {
+      reading.samples.push_back(source.GetSample(channel));
+    }
+  } else {
+    std::vector<int> block(static_cast<std::size_t>(blockCapacity));
+    // As the driver reads: until the end or an error is recorded.
+    while (!source.IsEndOfData() && !source.HasError()) {
+      const int count = source.ReadBlock(channel, block.data(), blockCapacity);
+      reading.samples.insert(reading.samples.end(), block.begin(), block.begin() + count);
+      if (!source.HasError() && count > 0) {
+        EXPECT_EQ(source.GetSample(channel), reading.samples.back());  // the last frame is current
+      }
+    }
+  }
+  reading.atEnd = source.IsEndOfData();
+  reading.failed = source.HasError();
+  reading.message = source.GetErrorMessage();
+  reading.position = source.GetPosition();
+  return reading;
+}
+
+TEST(WavFileSourceTest, BlocksReadWhatFramesOneByOneRead) {
+  // Frames that straddle buffer refills (3 x 3 bytes against 64 KiB), every width, a file cut
+  // short and a pipe that ends inside a frame.
+  const std::size_t frames = static_cast<std::size_t>(RiffFile::kBufferSize) / 4;
+  std::vector<int> a(frames), b(frames), c(frames);
+  for (std::size_t i = 0; i < frames; ++i) {
+    a[i] = static_cast<int>(i * 2654435761u);
+    b[i] = -a[i];
+    c[i] = static_cast<int>(i % 256);
+  }
+  const auto wav = [](std::uint16_t channels, std::uint16_t bits, const Bytes& data,
+                      std::optional<std::uint16_t> align = {}) {
+    return Riff(Concat({Chunk("fmt ", FmtPayload(1, channels, 8000, bits, 0, align)),
+                        Chunk("data", data, static_cast<std::uint32_t>(data.size() + 7), false)}));
+  };
+  struct Case {
+    Bytes file;
+    bool pipe;
+  };
+  const Bytes words = FramesLe(4, {a, b});
+  std::vector<Case> cases = {{wav(3, 8, Frames8({c, c, c})), false},
+                             {wav(2, 16, Frames16({a, b})), false},
+                             {wav(3, 24, FramesLe(3, {a, b, c})), true},
+                             {wav(2, 32, FramesLe(4, {a, b})), true},
+                             {wav(2, 24, words, 8), false}};
+  for (const Case& c0 : cases) {
+    for (int channel = -1; channel <= 3; ++channel) {
+      const Reading byFrame = ReadAll(c0.file, c0.pipe, channel, 0);
+      ASSERT_EQ(byFrame.samples.size(), frames);
+      for (int capacity : {1, 7, 4096, 100000}) {
+        const Reading byBlock = ReadAll(c0.file, c0.pipe, channel, capacity);
+        EXPECT_EQ(byBlock.samples, byFrame.samples) << channel << " " << capacity;
+        EXPECT_EQ(byBlock.atEnd, byFrame.atEnd);
+        EXPECT_EQ(byBlock.failed, byFrame.failed);
+        EXPECT_EQ(byBlock.message, byFrame.message);
+        EXPECT_EQ(byBlock.position, byFrame.position);
+      }
+    }
+  }
+}
+
 TEST(WavFileSourceTest, DataChunkLongerThanTheFileEndsInAReadError) {
   Bytes file = Riff(Concat(
       {Chunk("fmt ", FmtPayload(1, 1, 8000, 16)), Chunk("data", {1, 0, 2, 0, 3}, 100, false)}));

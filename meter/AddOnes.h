@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+namespace wavfreq {
+
+/// `value` + 1.0 + 1.0 + ... with `count` additions, each rounded as IEEE double addition rounds
+/// it, for a value of 0 or more: the same bits as the additions one at a time, in a few
+/// operations per power of two passed instead of one per addition.
+///
+/// Why it is exact: below 2^52 the doubles in [2^e, 2^(e+1)) with e >= 0 are spaced 2^(e-52) <= 1
+/// apart, so 1.0 and every integer are multiples of that spacing, and an addition whose sum stays
+/// below 2^(e+1) is exact: n such additions give value + n, computed exactly in one. Only the
+/// addition that reaches the next power of two can round, and it rounds value + n - 1 + 1 = value
+/// + n, once, as the lone addition does. Values below 1 have finer spacing, and each addition
+/// there is made as it is. At 2^52 and above, where 1.0 is below the spacing, so is each addition.
+inline double AddOnes(double value, std::int64_t count) {
+  constexpr double kExactLimit = 4503599627370496.0;  // 2^52
+  while (count > 0) {
+    if (!(value >= 1.0 && value < kExactLimit)) {
+      value = value + 1.0;
+      --count;
+      continue;
+    }
+    // The power of two above the value: its exponent plus one, with an empty fraction.
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    const std::uint64_t nextBits = (bits & 0x7FF0000000000000u) + 0x0010000000000000u;
+    double next = 0.0;
+    std::memcpy(&next, &nextBits, sizeof next);
+    // Exact: both lie in [value, 2 value]. The additions below `next` are those of n < room.
+    const double room = next - value;
+    std::int64_t exact = static_cast<std::int64_t>(room);
+    if (static_cast<double>(exact) == room) {
+      --exact;
+    }
+    if (exact >= count) {
+      return value + static_cast<double>(count);
+    }
+    value = value + static_cast<double>(exact);
+    // The addition that reaches the next power of two, rounded once.
+    value = value + 1.0;
+    count -= exact + 1;
+  }
+  return value;
+}
+
+}  // namespace wavfreq
