@@ -16,6 +16,20 @@ namespace wavfreq {
 /// + n, once, as the lone addition does. Values below 1 have finer spacing, and each addition
 /// there is made as it is. At 2^52 and above, where 1.0 is below the spacing, so is each addition.
 inline double AddOnes(double value, std::int64_t count) {
+  // Short runs, the usual distance between crossings, are cheaper added one at a time.
+  if (count <= 32) {
+    std::int64_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+      value = value + 1.0;
+      value = value + 1.0;
+      value = value + 1.0;
+      value = value + 1.0;
+    }
+    for (; i < count; ++i) {
+      value = value + 1.0;
+    }
+    return value;
+  }
   constexpr double kExactLimit = 4503599627370496.0;  // 2^52
   while (count > 0) {
     if (!(value >= 1.0 && value < kExactLimit)) {

@@ -111,28 +111,66 @@ class BasicWavFreqMeter final : public IDataProcessor {
 
   // Process at the level 0.0. With integer samples, dp = previous and dc = current exactly, so
   // "dc * dp <= 0 and |dp| > 0.0001" is "previous is not 0, and current is 0 or of the other
-  // sign", and a step counts 1.0 unless both samples are 0.
+  // sign", and a step counts 1.0 unless both samples are 0. Between crossings the signal stays on
+  // one side: such runs are skipped four samples at a time and counted as steps.
   void ProcessAtZero(const int* samples, int count) {
     int previous = previousSample;
     std::int64_t steps = 0;  // 1.0 steps not yet added to sinceCrossing
-    for (int i = 0; i < count; ++i) {
+    int i = 0;
+    while (i < count) {
+      const int runStart = i;
+      if (previous > 0) {
+        i = EndOfRun(
+            samples, i, count,
+            [](const int* four) {
+              // All four at least 1: no difference below 0 (in 64 bits, where none overflows).
+              return ((static_cast<std::int64_t>(four[0]) - 1) |
+                      (static_cast<std::int64_t>(four[1]) - 1) |
+                      (static_cast<std::int64_t>(four[2]) - 1) |
+                      (static_cast<std::int64_t>(four[3]) - 1)) >= 0;
+            },
+            [](int sample) { return sample > 0; });
+      } else if (previous < 0) {
+        i = EndOfRun(
+            samples, i, count,
+            [](const int* four) { return (four[0] & four[1] & four[2] & four[3]) < 0; },
+            [](int sample) { return sample < 0; });
+      }
+      if (i > runStart) {
+        steps += i - runStart;
+        previous = samples[i - 1];
+      }
+      if (i == count) {
+        break;
+      }
       const int current = samples[i];
       if (previous != 0) {
-        if (current == 0 || (current ^ previous) < 0) {
-          sinceCrossing = AddOnes(sinceCrossing, steps);
-          steps = 0;
-          previousSample = previous;
-          CountCrossing(current, samplesReceived + i, 0.0);
-        } else {
-          ++steps;
-        }
+        // The run ended: current is 0 or on the other side.
+        sinceCrossing = AddOnes(sinceCrossing, steps);
+        steps = 0;
+        previousSample = previous;
+        CountCrossing(current, samplesReceived + i, 0.0);
       } else if (current != 0) {
         ++steps;
       }
       previous = current;
+      ++i;
     }
     sinceCrossing = AddOnes(sinceCrossing, steps);
     previousSample = previous;
+  }
+
+  // The index of the first sample from `from` on that is not on the run's side.
+  template <class AllFour, class OnSide>
+  static int EndOfRun(const int* samples, int from, int count, AllFour allFour, OnSide onSide) {
+    int i = from;
+    while (i + 4 <= count && allFour(samples + i)) {
+      i += 4;
+    }
+    while (i < count && onSide(samples[i])) {
+      ++i;
+    }
+    return i;
   }
 
   void ProcessGated(int current, std::int64_t position, double level) {

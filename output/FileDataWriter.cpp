@@ -21,59 +21,87 @@ const char kCannotWrite[] = "Can not write data to file.";
 #if defined(__SIZEOF_INT128__)
 __extension__ typedef unsigned __int128 Wide;
 
-// Fixed-point digits of a finite value below 2^32 in magnitude, rounded to `decimals` places
-// exactly as printf rounds: the binary value m / 2^shift is scaled by 10^decimals in 128-bit
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Fixed-point digits of a finite value below 2^32 in magnitude, rounded to `Decimals` places
+// exactly as printf rounds: the binary value m / 2^shift is scaled by 10^Decimals in 128-bit
 // integers and rounded half to even. Much cheaper than the general conversion, and it covers
 // every time and frequency the meter produces. Returns nullptr for values it does not cover.
-char* AppendFixedFast(char* out, double value, int decimals) {
-  static const std::uint64_t kScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+template <int Decimals>
+char* AppendFixedFast(char* out, double value) {
+  static_assert(Decimals >= 1 && Decimals <= 6, "the scale must fit the 128-bit product");
+  constexpr std::uint64_t kScale = Decimals == 1   ? 10
+                                   : Decimals == 2 ? 100
+                                   : Decimals == 3 ? 1000
+                                   : Decimals == 4 ? 10000
+                                   : Decimals == 5 ? 100000
+                                                   : 1000000;
   const double magnitude = std::fabs(value);
-  if (!(magnitude < 4294967296.0) || decimals < 0 || decimals > 6) {
+  if (!(magnitude < 4294967296.0)) {
     return nullptr;
   }
-  const std::uint64_t scale = kScales[decimals];
+  // The value's 53-bit significand and binary exponent, read from its bits: magnitude is
+  // m / 2^shift.
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &magnitude, sizeof bits);
+  const int biased = static_cast<int>(bits >> 52);
+  const std::uint64_t fractionBits = bits & ((std::uint64_t{1} << 52) - 1);
+  const std::uint64_t m = biased == 0 ? fractionBits : fractionBits | std::uint64_t{1} << 52;
+  const int shift = biased == 0 ? 1074 : 1075 - biased;  // >= 21 below 2^32
   std::uint64_t scaled = 0;
-  if (magnitude != 0.0) {
-    int exponent = 0;
-    const double mantissa = std::frexp(magnitude, &exponent);  // in [0.5, 1)
-    const std::uint64_t m = static_cast<std::uint64_t>(std::ldexp(mantissa, 53));
-    const int shift = 53 - exponent;  // magnitude == m / 2^shift, shift >= 21
-    // m * scale < 2^73; from 75 bits down the quotient rounds to 0.
-    if (shift < 75) {
-      const Wide product = static_cast<Wide>(m) * scale;
-      scaled = static_cast<std::uint64_t>(product >> shift);
-      const Wide rest = product - (static_cast<Wide>(scaled) << shift);
-      const Wide half = static_cast<Wide>(1) << (shift - 1);
-      if (rest > half || (rest == half && (scaled & 1u) != 0)) {
-        ++scaled;
-      }
+  // m * scale < 2^73; from 75 bits down the quotient rounds to 0.
+  const Wide product = static_cast<Wide>(m) * kScale;
+  if (shift < 64) {
+    // The usual case, in 64-bit words: the product has at most 9 bits above the low word.
+    const std::uint64_t low = static_cast<std::uint64_t>(product);
+    const std::uint64_t high = static_cast<std::uint64_t>(product >> 64);
+    scaled = high << (64 - shift) | low >> shift;
+    const std::uint64_t rest = low & ((std::uint64_t{1} << shift) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    if (rest > half || (rest == half && (scaled & 1u) != 0)) {
+      ++scaled;
+    }
+  } else if (m != 0 && shift < 75) {
+    scaled = static_cast<std::uint64_t>(product >> shift);
+    const Wide rest = product - (static_cast<Wide>(scaled) << shift);
+    const Wide half = static_cast<Wide>(1) << (shift - 1);
+    if (rest > half || (rest == half && (scaled & 1u) != 0)) {
+      ++scaled;
     }
   }
   if (std::signbit(value)) {
     *out++ = '-';
   }
-  const std::uint64_t whole = scaled / scale;
-  std::uint64_t fraction = scaled % scale;
+  const std::uint64_t whole = scaled / kScale;
+  // Below 10^6, so 32 bits; its digits go right to left, two at a time.
+  std::uint32_t fraction = static_cast<std::uint32_t>(scaled % kScale);
   out = std::to_chars(out, out + 24, whole).ptr;
-  if (decimals > 0) {
-    *out++ = '.';
-    for (int i = decimals; i > 0; --i) {
-      out[i - 1] = static_cast<char>('0' + fraction % 10);
-      fraction /= 10;
-    }
-    out += decimals;
+  *out++ = '.';
+  char* digit = out + Decimals;
+  for (int left = Decimals; left >= 2; left -= 2) {
+    digit -= 2;
+    std::memcpy(digit, kDigitPairs + 2 * (fraction % 100), 2);
+    fraction /= 100;
   }
-  return out;
+  if (Decimals % 2 == 1) {
+    *--digit = static_cast<char>('0' + fraction);
+  }
+  return out + Decimals;
 }
 #else
-char* AppendFixedFast(char*, double, int) {
+template <int Decimals>
+char* AppendFixedFast(char*, double) {
   return nullptr;
 }
 #endif
 
-// Fixed-point text with `precision` decimals, the digits printf's "%.*f" gives (both round the
+// Fixed-point text with `Decimals` decimals, the digits printf's "%.*f" gives (both round the
 // exact binary value correctly). Non-finite values are spelled the same on every platform.
-char* AppendFixed(char* out, char* limit, double value, int precision) {
+template <int Decimals>
+char* AppendFixed(char* out, char* limit, double value) {
   if (std::isnan(value)) {
     std::memcpy(out, "nan", 3);
     return out + 3;
@@ -85,10 +113,10 @@ char* AppendFixed(char* out, char* limit, double value, int precision) {
     std::memcpy(out, "inf", 3);
     return out + 3;
   }
-  if (char* end = AppendFixedFast(out, value, precision)) {
+  if (char* end = AppendFixedFast<Decimals>(out, value)) {
     return end;
   }
-  return std::to_chars(out, limit, value, std::chars_format::fixed, precision).ptr;
+  return std::to_chars(out, limit, value, std::chars_format::fixed, Decimals).ptr;
 }
 
 }  // namespace
@@ -134,9 +162,9 @@ void FileDataWriter::AppendValueLine(double time, double frequency) {
   }
   char* out = buffer.get() + used;
   char* const limit = buffer.get() + kBufferSize;
-  out = AppendFixed(out, limit, time, 6);
+  out = AppendFixed<6>(out, limit, time);
   *out++ = '\t';
-  out = AppendFixed(out, limit, frequency, 3);
+  out = AppendFixed<3>(out, limit, frequency);
   *out++ = '\r';
   *out++ = '\n';
   used = static_cast<std::size_t>(out - buffer.get());

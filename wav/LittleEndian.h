@@ -17,8 +17,9 @@ inline std::uint32_t ReadLe32(const unsigned char* bytes) {
 
 /// Two's complement samples of 16, 24 and 32 bits.
 inline int ReadLeSigned16(const unsigned char* bytes) {
-  const int value = ReadLe16(bytes);
-  return value >= 0x8000 ? value - 0x10000 : value;
+  // Two's complement by conversion, which every compiler this builds with defines (and C++20
+  // requires); compilers then read the sample with one sign-extending load.
+  return static_cast<std::int16_t>(ReadLe16(bytes));
 }
 
 inline int ReadLeSigned24(const unsigned char* bytes) {

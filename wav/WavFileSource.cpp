@@ -13,8 +13,17 @@ namespace {
 template <class Decode>
 void DecodeChannel(const unsigned char* frames, std::int64_t count, std::ptrdiff_t frameSize,
                    int* samples, Decode decode) {
-  for (std::int64_t i = 0; i < count; ++i) {
-    samples[i] = decode(frames + i * frameSize);
+  std::int64_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    samples[i] = decode(frames);
+    samples[i + 1] = decode(frames + frameSize);
+    samples[i + 2] = decode(frames + 2 * frameSize);
+    samples[i + 3] = decode(frames + 3 * frameSize);
+    frames += 4 * frameSize;
+  }
+  for (; i < count; ++i) {
+    samples[i] = decode(frames);
+    frames += frameSize;
   }
 }
 
