@@ -26,10 +26,35 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+// The magnitude times kScale, rounded to an integer half to even, exactly: the binary value
+// m / 2^shift is scaled in 128-bit integers.
+template <std::uint64_t kScale>
+std::uint64_t ScaleExactly(double magnitude) {
+  // The value's 53-bit significand and binary exponent, read from its bits.
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &magnitude, sizeof bits);
+  const int biased = static_cast<int>(bits >> 52);
+  const std::uint64_t fractionBits = bits & ((std::uint64_t{1} << 52) - 1);
+  const std::uint64_t m = biased == 0 ? fractionBits : fractionBits | std::uint64_t{1} << 52;
+  const int shift = biased == 0 ? 1074 : 1075 - biased;  // >= 21 below 2^32
+  // m * scale < 2^73; from 75 bits down the quotient rounds to 0.
+  if (m == 0 || shift >= 75) {
+    return 0;
+  }
+  const Wide product = static_cast<Wide>(m) * kScale;
+  std::uint64_t scaled = static_cast<std::uint64_t>(product >> shift);
+  const Wide rest = product - (static_cast<Wide>(scaled) << shift);
+  const Wide half = static_cast<Wide>(1) << (shift - 1);
+  if (rest > half || (rest == half && (scaled & 1u) != 0)) {
+    ++scaled;
+  }
+  return scaled;
+}
+
 // Fixed-point digits of a finite value below 2^32 in magnitude, rounded to `Decimals` places
-// exactly as printf rounds: the binary value m / 2^shift is scaled by 10^Decimals in 128-bit
-// integers and rounded half to even. Much cheaper than the general conversion, and it covers
-// every time and frequency the meter produces. Returns nullptr for values it does not cover.
+// exactly as printf rounds: half to even on the exact binary value. Much cheaper than the general
+// conversion, and it covers every time and frequency the meter produces. Returns nullptr for
+// values it does not cover.
 template <int Decimals>
 char* AppendFixedFast(char* out, double value) {
   static_assert(Decimals >= 1 && Decimals <= 6, "the scale must fit the 128-bit product");
@@ -43,43 +68,29 @@ char* AppendFixedFast(char* out, double value) {
   if (!(magnitude < 4294967296.0)) {
     return nullptr;
   }
-  // The value's 53-bit significand and binary exponent, read from its bits: magnitude is
-  // m / 2^shift.
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &magnitude, sizeof bits);
-  const int biased = static_cast<int>(bits >> 52);
-  const std::uint64_t fractionBits = bits & ((std::uint64_t{1} << 52) - 1);
-  const std::uint64_t m = biased == 0 ? fractionBits : fractionBits | std::uint64_t{1} << 52;
-  const int shift = biased == 0 ? 1074 : 1075 - biased;  // >= 21 below 2^32
-  std::uint64_t scaled = 0;
-  // m * scale < 2^73; from 75 bits down the quotient rounds to 0.
-  const Wide product = static_cast<Wide>(m) * kScale;
-  if (shift < 64) {
-    // The usual case, in 64-bit words: the product has at most 9 bits above the low word.
-    const std::uint64_t low = static_cast<std::uint64_t>(product);
-    const std::uint64_t high = static_cast<std::uint64_t>(product >> 64);
-    scaled = high << (64 - shift) | low >> shift;
-    const std::uint64_t rest = low & ((std::uint64_t{1} << shift) - 1);
-    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-    if (rest > half || (rest == half && (scaled & 1u) != 0)) {
-      ++scaled;
+  // The whole part and the rest are exact. The rest times the scale, below 2^20, is rounded once
+  // in doubles, by at most 2^-34: its rounding to an integer is that of the exact product unless
+  // it lies that near a half, where the integers decide.
+  std::uint64_t whole = static_cast<std::uint64_t>(magnitude);
+  const double scaledPart = (magnitude - static_cast<double>(whole)) * static_cast<double>(kScale);
+  std::uint32_t fraction = static_cast<std::uint32_t>(scaledPart);
+  const double below = scaledPart - static_cast<double>(fraction);
+  if (std::fabs(below - 0.5) > 0x1p-30) {
+    if (below > 0.5 && ++fraction == kScale) {
+      fraction = 0;
+      ++whole;
     }
-  } else if (m != 0 && shift < 75) {
-    scaled = static_cast<std::uint64_t>(product >> shift);
-    const Wide rest = product - (static_cast<Wide>(scaled) << shift);
-    const Wide half = static_cast<Wide>(1) << (shift - 1);
-    if (rest > half || (rest == half && (scaled & 1u) != 0)) {
-      ++scaled;
-    }
+  } else {
+    const std::uint64_t scaled = ScaleExactly<kScale>(magnitude);
+    whole = scaled / kScale;
+    fraction = static_cast<std::uint32_t>(scaled % kScale);
   }
   if (std::signbit(value)) {
     *out++ = '-';
   }
-  const std::uint64_t whole = scaled / kScale;
-  // Below 10^6, so 32 bits; its digits go right to left, two at a time.
-  std::uint32_t fraction = static_cast<std::uint32_t>(scaled % kScale);
   out = std::to_chars(out, out + 24, whole).ptr;
   *out++ = '.';
+  // The decimals go right to left, two at a time.
   char* digit = out + Decimals;
   for (int left = Decimals; left >= 2; left -= 2) {
     digit -= 2;
@@ -102,6 +113,9 @@ char* AppendFixedFast(char*, double) {
 // exact binary value correctly). Non-finite values are spelled the same on every platform.
 template <int Decimals>
 char* AppendFixed(char* out, char* limit, double value) {
+  if (char* end = AppendFixedFast<Decimals>(out, value)) {
+    return end;
+  }
   if (std::isnan(value)) {
     std::memcpy(out, "nan", 3);
     return out + 3;
@@ -112,9 +126,6 @@ char* AppendFixed(char* out, char* limit, double value) {
     }
     std::memcpy(out, "inf", 3);
     return out + 3;
-  }
-  if (char* end = AppendFixedFast<Decimals>(out, value)) {
-    return end;
   }
   return std::to_chars(out, limit, value, std::chars_format::fixed, Decimals).ptr;
 }
