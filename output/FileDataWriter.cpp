@@ -88,7 +88,27 @@ char* AppendFixedFast(char* out, double value) {
   if (std::signbit(value)) {
     *out++ = '-';
   }
-  out = std::to_chars(out, out + 24, whole).ptr;
+  // Times and frequencies mostly have a whole part of four digits or fewer.
+  if (whole < 100) {
+    if (whole >= 10) {
+      std::memcpy(out, kDigitPairs + 2 * whole, 2);
+      out += 2;
+    } else {
+      *out++ = static_cast<char>('0' + whole);
+    }
+  } else if (whole < 10000) {
+    const std::uint64_t high = whole / 100;
+    if (high >= 10) {
+      std::memcpy(out, kDigitPairs + 2 * high, 2);
+      out += 2;
+    } else {
+      *out++ = static_cast<char>('0' + high);
+    }
+    std::memcpy(out, kDigitPairs + 2 * (whole % 100), 2);
+    out += 2;
+  } else {
+    out = std::to_chars(out, out + 24, whole).ptr;
+  }
   *out++ = '.';
   // The decimals go right to left, two at a time.
   char* digit = out + Decimals;
