@@ -23,8 +23,9 @@ inline int ReadLeSigned16(const unsigned char* bytes) {
 }
 
 inline int ReadLeSigned24(const unsigned char* bytes) {
-  const std::int32_t value = static_cast<std::int32_t>(bytes[0] | bytes[1] << 8 |
-                                                       static_cast<std::uint32_t>(bytes[2]) << 16);
+  const std::int32_t value = static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+      static_cast<std::uint32_t>(bytes[2]) << 16);
   return value >= 0x800000 ? value - 0x1000000 : value;
 }
 
