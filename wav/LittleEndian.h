@@ -15,6 +15,11 @@ inline std::uint32_t ReadLe32(const unsigned char* bytes) {
          static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
+/// An 8-bit sample: unsigned, offset by 127, not 128: byte 128 is +1 and the range is -127 to 128.
+inline int ReadUnsigned8(const unsigned char* bytes) {
+  return static_cast<int>(bytes[0]) - 127;
+}
+
 /// Two's complement samples of 16, 24 and 32 bits.
 inline int ReadLeSigned16(const unsigned char* bytes) {
   // Two's complement by conversion, which every compiler this builds with defines (and C++20
@@ -23,9 +28,9 @@ inline int ReadLeSigned16(const unsigned char* bytes) {
 }
 
 inline int ReadLeSigned24(const unsigned char* bytes) {
-  const std::int32_t value = static_cast<std::int32_t>(
-      static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-      static_cast<std::uint32_t>(bytes[2]) << 16);
+  const std::int32_t value = static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[0]) |
+                                                       static_cast<std::uint32_t>(bytes[1]) << 8 |
+                                                       static_cast<std::uint32_t>(bytes[2]) << 16);
   return value >= 0x800000 ? value - 0x1000000 : value;
 }
 

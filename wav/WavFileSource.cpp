@@ -53,8 +53,7 @@ int WavFileSource::ReadBlock(int channel, int* samples, int capacity) {
           DecodeChannel(first, count, size, out, ReadLeSigned16);
           break;
         case SampleCoding::kUnsigned8:
-          DecodeChannel(first, count, size, out,
-                        [](const unsigned char* byte) { return static_cast<int>(byte[0]) - 127; });
+          DecodeChannel(first, count, size, out, ReadUnsigned8);
           break;
         case SampleCoding::kSigned24:
         case SampleCoding::kSigned24InWord:

@@ -60,8 +60,7 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
       case SampleCoding::kSigned16:
         return ReadLeSigned16(sample);
       case SampleCoding::kUnsigned8:
-        // Offset by 127, not 128: byte 128 is +1 and the range is -127 to 128.
-        return static_cast<int>(sample[0]) - 127;
+        return ReadUnsigned8(sample);
       case SampleCoding::kSigned24:
       case SampleCoding::kSigned24InWord:
         return ReadLeSigned24(sample);
