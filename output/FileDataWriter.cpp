@@ -21,11 +21,6 @@ const char kCannotWrite[] = "Can not write data to file.";
 #if defined(__SIZEOF_INT128__)
 __extension__ typedef unsigned __int128 Wide;
 
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
 // The magnitude times kScale, rounded to an integer half to even, exactly: the binary value
 // m / 2^shift is scaled in 128-bit integers.
 template <std::uint64_t kScale>
@@ -51,10 +46,42 @@ std::uint64_t ScaleExactly(double magnitude) {
   return scaled;
 }
 
+// The four decimal digits of every number below 10000, "0000" to "9999", read as little-endian
+// words: the first digit is the lowest byte, so a shift right drops leading digits.
+struct FourDigits {
+  std::uint32_t words[10000] = {};
+  constexpr FourDigits() {
+    for (std::uint32_t n = 0; n < 10000; ++n) {
+      words[n] = (0x30u + n / 1000) | (0x30u + n / 100 % 10) << 8 | (0x30u + n / 10 % 10) << 16 |
+                 (0x30u + n % 10) << 24;
+    }
+  }
+};
+constexpr FourDigits kFourDigits;
+
+// Stores the low `count` bytes of `bytes`, the lowest first; the eight bytes at `out` must be
+// writable.
+inline char* StoreBytes(char* out, std::uint64_t bytes, int count) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::memcpy(out, &bytes, 8);
+#else
+  for (int i = 0; i < 8; ++i) {
+    out[i] = static_cast<char>(bytes >> (8 * i) & 0xFF);
+  }
+#endif
+  return out + count;
+}
+
+// The digits of n < 10000 without leading zeros.
+inline char* AppendShort(char* out, std::uint32_t n) {
+  const int leading = (n < 10) + (n < 100) + (n < 1000);
+  return StoreBytes(out, kFourDigits.words[n] >> (8 * leading), 4 - leading);
+}
+
 // Fixed-point digits of a finite value below 2^32 in magnitude, rounded to `Decimals` places
 // exactly as printf rounds: half to even on the exact binary value. Much cheaper than the general
 // conversion, and it covers every time and frequency the meter produces. Returns nullptr for
-// values it does not cover.
+// values it does not cover. It may store up to eight bytes past the end that it returns.
 template <int Decimals>
 char* AppendFixedFast(char* out, double value) {
   static_assert(Decimals >= 1 && Decimals <= 6, "the scale must fit the 128-bit product");
@@ -76,7 +103,9 @@ char* AppendFixedFast(char* out, double value) {
   std::uint32_t fraction = static_cast<std::uint32_t>(scaledPart);
   const double below = scaledPart - static_cast<double>(fraction);
   if (std::fabs(below - 0.5) > 0x1p-30) {
-    if (below > 0.5 && ++fraction == kScale) {
+    // Rounding up or down is a coin toss from line to line: add the comparison rather than branch.
+    fraction += static_cast<std::uint32_t>(below > 0.5);
+    if (fraction == kScale) {
       fraction = 0;
       ++whole;
     }
@@ -88,39 +117,24 @@ char* AppendFixedFast(char* out, double value) {
   if (std::signbit(value)) {
     *out++ = '-';
   }
-  // Times and frequencies mostly have a whole part of four digits or fewer.
-  if (whole < 100) {
-    if (whole >= 10) {
-      std::memcpy(out, kDigitPairs + 2 * whole, 2);
-      out += 2;
-    } else {
-      *out++ = static_cast<char>('0' + whole);
-    }
-  } else if (whole < 10000) {
-    const std::uint64_t high = whole / 100;
-    if (high >= 10) {
-      std::memcpy(out, kDigitPairs + 2 * high, 2);
-      out += 2;
-    } else {
-      *out++ = static_cast<char>('0' + high);
-    }
-    std::memcpy(out, kDigitPairs + 2 * (whole % 100), 2);
-    out += 2;
+  // Times below 10000 s and every audible frequency take the first branch.
+  if (whole < 10000) {
+    out = AppendShort(out, static_cast<std::uint32_t>(whole));
+  } else if (whole < 100000000) {
+    out = AppendShort(out, static_cast<std::uint32_t>(whole / 10000));
+    out = StoreBytes(out, kFourDigits.words[whole % 10000], 4);
   } else {
     out = std::to_chars(out, out + 24, whole).ptr;
   }
   *out++ = '.';
-  // The decimals go right to left, two at a time.
-  char* digit = out + Decimals;
-  for (int left = Decimals; left >= 2; left -= 2) {
-    digit -= 2;
-    std::memcpy(digit, kDigitPairs + 2 * (fraction % 100), 2);
-    fraction /= 100;
+  if constexpr (Decimals <= 4) {
+    return StoreBytes(out, kFourDigits.words[fraction] >> (8 * (4 - Decimals)), Decimals);
+  } else {
+    // The first Decimals - 4 digits, then four.
+    const std::uint64_t high = kFourDigits.words[fraction / 10000] >> (8 * (8 - Decimals));
+    const std::uint64_t low = kFourDigits.words[fraction % 10000];
+    return StoreBytes(out, high | low << (8 * (Decimals - 4)), Decimals);
   }
-  if (Decimals % 2 == 1) {
-    *--digit = static_cast<char>('0' + fraction);
-  }
-  return out + Decimals;
 }
 #else
 template <int Decimals>
