@@ -1,4 +1,5 @@
-// Writes the seed corpora: WAV files of the shapes the tests build, for both fuzz targets.
+// Writes the seed corpora: WAV files of the shapes the tests build for the source and pipeline
+// targets, and tones with and without noise for the meter target.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,8 +9,9 @@
 using namespace wavfreq::test;
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s SOURCE_CORPUS_DIR PIPELINE_CORPUS_DIR\n", argv[0]);
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s SOURCE_CORPUS_DIR PIPELINE_CORPUS_DIR METER_CORPUS_DIR\n",
+                 argv[0]);
     return 2;
   }
   const Bytes tone = Frames16({Sine(1000, 9000, 8000, 400), Sine(440, 5000, 8000, 400)});
@@ -48,11 +50,26 @@ int main(int argc, char** argv) {
                    Chunk("data", Frames16({Sine(1000, 9000, 8000, 101)}), 0x7FFFF000, false)}),
            "WAVE", 0x7FFFF024),
   };
+  // Channel 1 at the default rates; every other seed gated at -40 dBFS with the summary.
   const Bytes options = Concat({Le32(1), Le32(100), Le32(0)});
+  const Bytes gatedOptions = Concat({Le32(1 | 40 << 8 | 1 << 16), Le32(100), Le32(0)});
   for (std::size_t i = 0; i < seeds.size(); ++i) {
     const std::string name = "/seed" + std::to_string(i) + ".wav";
     WriteFile(argv[1] + name, seeds[i]);
-    WriteFile(argv[2] + name, Concat({options, seeds[i]}));
+    WriteFile(argv[2] + name, Concat({i % 2 == 0 ? options : gatedOptions, seeds[i]}));
+  }
+  // Window, gate choice, level and width choice, block seed; then 16-bit samples: a tone, the
+  // same tone in noise and gated, and a tone on a stretch of silence at the level 0.5.
+  const std::vector<int> meterTone = Sine(700, 3000, 8000, 800);
+  const std::vector<int> noisy =
+      WithNoise(std::vector<double>(meterTone.begin(), meterTone.end()), 400.0, 1);
+  const std::vector<Bytes> meterSeeds = {
+      Concat({Le16(80), {0, 0}, Le32(1), Frames16({Sine(1000, 9000, 8000, 800)})}),
+      Concat({Le16(80), {100, 0}, Le32(2), Frames16({noisy})}),
+      Concat({Le16(300), {70, 2}, Le32(3), Bytes(400, 0), Frames16({Sine(300, 500, 8000, 600)})}),
+  };
+  for (std::size_t i = 0; i < meterSeeds.size(); ++i) {
+    WriteFile(std::string(argv[3]) + "/seed" + std::to_string(i), meterSeeds[i]);
   }
   return 0;
 }

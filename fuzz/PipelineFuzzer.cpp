@@ -1,6 +1,6 @@
 // Runs the whole measurement through the driver on arbitrary bytes: the first 12 bytes choose the
-// channel, the value rate and the output rate, as the command line would; the rest is the WAV
-// file. Results go to a scratch file.
+// channel, the gate and the summary (first word), the value rate and the output rate, as the
+// command line would; the rest is the WAV file. Results go to a scratch file.
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -48,15 +49,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   static const std::string scratch = "/tmp/wavfreq_fuzz_" + std::to_string(::getpid()) + ".txt";
-  const std::string channel = "-ch:" + std::to_string(ReadInt(data) % 4);
+  const int first = ReadInt(data);
+  const std::string channel = "-ch:" + std::to_string(first % 4);
   const std::string valueRate = "-rate:" + std::to_string(ReadInt(data + 4));
   const std::string outputRate = "-out:" + std::to_string(ReadInt(data + 8));
-  const char* arguments[] = {"wavfreq",          channel.c_str(), valueRate.c_str(),
-                             outputRate.c_str(), "input.wav",     scratch.c_str()};
+  // Levels past -120 dBFS are refused, which is fuzzed as well.
+  const int gateLevel = (first >> 8) & 0xFF;
+  const std::string gate = "-gate:-" + std::to_string(gateLevel);
+  std::vector<const char*> arguments = {"wavfreq", channel.c_str(), valueRate.c_str(),
+                                        outputRate.c_str()};
+  if (gateLevel != 0) {
+    arguments.push_back(gate.c_str());
+  }
+  if ((first & 0x10000) != 0) {
+    arguments.push_back("-stats");
+  }
+  arguments.push_back("input.wav");
+  arguments.push_back(scratch.c_str());
   static std::FILE* devNull = std::fopen("/dev/null", "w");
   wavfreq::Console console(devNull);
   MemoryFactory factory(data + 12, size - 12);
   const volatile std::sig_atomic_t stop = 0;
-  wavfreq::RunDriver::Run(6, arguments, console, factory, stop);
+  wavfreq::RunDriver::Run(static_cast<int>(arguments.size()), arguments.data(), console, factory,
+                          stop);
   return 0;
 }

@@ -67,7 +67,9 @@ class BasicWavFreqMeter final : public IDataProcessor {
     if constexpr (TakesBlocks<Mean>::value) {
       const double level = mean.AddSamples(count);
       if (level == 0.0 && !gated) {
-        ProcessAtZero(samples, count);
+        ProcessAtZero<false>(samples, count);
+      } else if (level == 0.0 && gateThreshold > 0.0) {
+        ProcessAtZero<true>(samples, count);
       } else {
         for (int i = 0; i < count; ++i) {
           Process(samples[i], samplesReceived + i, level);
@@ -90,6 +92,10 @@ class BasicWavFreqMeter final : public IDataProcessor {
   void SetGate(double threshold) {
     gated = true;
     gateThreshold = threshold;
+    // For integer samples above the level 0.0, "sample >= threshold" is "sample >= ceil".
+    armingSample = threshold > 0.0 && threshold < 0x1p62
+                       ? static_cast<std::int64_t>(std::ceil(threshold))
+                       : INT64_MAX;
   }
 
  private:
@@ -113,6 +119,11 @@ class BasicWavFreqMeter final : public IDataProcessor {
   // "dc * dp <= 0 and |dp| > 0.0001" is "previous is not 0, and current is 0 or of the other
   // sign", and a step counts 1.0 unless both samples are 0. Between crossings the signal stays on
   // one side: such runs are skipped four samples at a time and counted as steps.
+  //
+  // Gated (with a threshold above 0), a run on one side can only arm that side, which it does
+  // when one of its samples reaches the threshold; a crossing from a side that is not armed is an
+  // ordinary step, and the crossing sample may arm the other side, as in ProcessGated.
+  template <bool kGated>
   void ProcessAtZero(const int* samples, int count) {
     int previous = previousSample;
     std::int64_t steps = 0;  // 1.0 steps not yet added to sinceCrossing
@@ -130,11 +141,17 @@ class BasicWavFreqMeter final : public IDataProcessor {
                       (static_cast<std::int64_t>(four[3]) - 1)) >= 0;
             },
             [](int sample) { return sample > 0; });
+        if (kGated && armedSide != 1 && Reaches(samples, runStart, i, armingSample)) {
+          armedSide = 1;
+        }
       } else if (previous < 0) {
         i = EndOfRun(
             samples, i, count,
             [](const int* four) { return (four[0] & four[1] & four[2] & four[3]) < 0; },
             [](int sample) { return sample < 0; });
+        if (kGated && armedSide != -1 && Reaches(samples, runStart, i, -armingSample)) {
+          armedSide = -1;
+        }
       }
       if (i > runStart) {
         steps += i - runStart;
@@ -144,14 +161,26 @@ class BasicWavFreqMeter final : public IDataProcessor {
         break;
       }
       const int current = samples[i];
-      if (previous != 0) {
+      if (previous != 0 && (!kGated || armedSide == (previous > 0 ? 1 : -1))) {
         // The run ended: current is 0 or on the other side.
         sinceCrossing = AddOnes(sinceCrossing, steps);
         steps = 0;
         previousSample = previous;
         CountCrossing(current, samplesReceived + i, 0.0);
-      } else if (current != 0) {
+        if (kGated) {
+          armedSide = 0;
+        }
+      } else if (previous != 0 || current != 0) {
+        // Gated, a crossing from the side that is not armed is an ordinary step.
         ++steps;
+      }
+      if (kGated) {
+        const double dc = current;
+        if (dc >= gateThreshold) {
+          armedSide = 1;
+        } else if (dc <= -gateThreshold) {
+          armedSide = -1;
+        }
       }
       previous = current;
       ++i;
@@ -171,6 +200,17 @@ class BasicWavFreqMeter final : public IDataProcessor {
       ++i;
     }
     return i;
+  }
+
+  // Whether a sample of samples[from, to), all on the side of `bound`'s sign, lies at `bound` or
+  // beyond it.
+  static bool Reaches(const int* samples, int from, int to, std::int64_t bound) {
+    for (int k = from; k < to; ++k) {
+      if (bound > 0 ? samples[k] >= bound : samples[k] <= bound) {
+        return true;
+      }
+    }
+    return false;
   }
 
   void ProcessGated(int current, std::int64_t position, double level) {
@@ -253,6 +293,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
   RingQueue<int> pendingSamples;
   bool gated = false;
   double gateThreshold = 0.0;
+  std::int64_t armingSample = INT64_MAX;  // the least integer sample at or above gateThreshold
   // The side (+1 above, -1 below the level) from which the next crossing may come; 0 for none.
   int armedSide = 0;
 };

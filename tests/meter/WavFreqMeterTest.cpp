@@ -205,9 +205,13 @@ TEST(WavFreqMeterTest, BlocksGiveTheBitsOfSampleBySample) {
     samples.push_back(i % 997 < 40 ? 0 : static_cast<int>(tone));
   }
   samples.insert(samples.end(), 70000, 12);
+  // Runs whose largest sample lies just below a threshold that is not an integer.
+  for (int i = 0; i < 300; ++i) {
+    samples.insert(samples.end(), {150, 149, 150, -200, -151, -200});
+  }
   samples.insert(samples.end(), {-2147483647 - 1, 2147483647, 0, -5, 5});
   for (double level : {0.0, 0.5, -20.0}) {
-    for (double gate : {0.0, 150.0}) {
+    for (double gate : {0.0, 150.0, 150.5, 2900.0}) {
       RecordingWriter writer;
       ConstMean mean(0, level);
       WavFreqMeter meter(writer, mean, 80, 8000);
