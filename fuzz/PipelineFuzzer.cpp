@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,13 +18,6 @@
 #include "wav/LittleEndian.h"
 
 namespace {
-
-int ReadInt(const std::uint8_t* bytes) {
-  const std::uint32_t value = wavfreq::ReadLe32(bytes);
-  int result;
-  std::memcpy(&result, &value, sizeof result);
-  return result;
-}
 
 /// The product's components, with the WAV file read from the fuzzer's bytes.
 class MemoryFactory : public wavfreq::ProductFactory {
@@ -49,10 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   static const std::string scratch = "/tmp/wavfreq_fuzz_" + std::to_string(::getpid()) + ".txt";
-  const int first = ReadInt(data);
+  const int first = wavfreq::ReadLeSigned32(data);
   const std::string channel = "-ch:" + std::to_string(first % 4);
-  const std::string valueRate = "-rate:" + std::to_string(ReadInt(data + 4));
-  const std::string outputRate = "-out:" + std::to_string(ReadInt(data + 8));
+  const std::string valueRate = "-rate:" + std::to_string(wavfreq::ReadLeSigned32(data + 4));
+  const std::string outputRate = "-out:" + std::to_string(wavfreq::ReadLeSigned32(data + 8));
   // Levels past -120 dBFS are refused, which is fuzzed as well.
   const int gateLevel = (first >> 8) & 0xFF;
   const std::string gate = "-gate:-" + std::to_string(gateLevel);

@@ -100,19 +100,31 @@ class BasicWavFreqMeter final : public IDataProcessor {
 
  private:
   void Process(int current, std::int64_t position, double level) {
-    if (gated) {
-      ProcessGated(current, position, level);
-      return;
-    }
     const double dp = previousSample - level;
     const double dc = current - level;
-    if (dc * dp <= 0.0 && std::fabs(dp) > 0.0001) {
+    const bool crosses = dc * dp <= 0.0 && std::fabs(dp) > 0.0001;
+    // Gated, a crossing counts only from the side that is armed; from the other it is a step.
+    if (crosses && (!gated || armedSide == (dp > 0.0 ? 1 : -1))) {
       CountCrossing(current, position, level);
+      armedSide = 0;
     } else if (std::fabs(dp) > 0.0001 || std::fabs(dc) > 0.0001) {
-      // Steps spent on the level do not count towards the distance.
+      // Steps spent on the level do not count towards the distance; a crossing that does not
+      // count is a step.
       sinceCrossing = sinceCrossing + 1.0;
     }
+    if (gated) {
+      Arm(dc);
+    }
     previousSample = current;
+  }
+
+  // The same sample may arm the other side right after it crossed.
+  void Arm(double dc) {
+    if (dc >= gateThreshold) {
+      armedSide = 1;
+    } else if (dc <= -gateThreshold) {
+      armedSide = -1;
+    }
   }
 
   // Process at the level 0.0. With integer samples, dp = previous and dc = current exactly, so
@@ -122,7 +134,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
   //
   // Gated (with a threshold above 0), a run on one side can only arm that side, which it does
   // when one of its samples reaches the threshold; a crossing from a side that is not armed is an
-  // ordinary step, and the crossing sample may arm the other side, as in ProcessGated.
+  // ordinary step, and the crossing sample may arm the other side, as in Process.
   template <bool kGated>
   void ProcessAtZero(const int* samples, int count) {
     int previous = previousSample;
@@ -175,12 +187,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
         ++steps;
       }
       if (kGated) {
-        const double dc = current;
-        if (dc >= gateThreshold) {
-          armedSide = 1;
-        } else if (dc <= -gateThreshold) {
-          armedSide = -1;
-        }
+        Arm(static_cast<double>(current));
       }
       previous = current;
       ++i;
@@ -211,30 +218,6 @@ class BasicWavFreqMeter final : public IDataProcessor {
       }
     }
     return false;
-  }
-
-  void ProcessGated(int current, std::int64_t position, double level) {
-    const double dp = previousSample - level;
-    const double dc = current - level;
-    if (dc * dp <= 0.0 && std::fabs(dp) > 0.0001) {
-      const int leftSide = dp > 0.0 ? 1 : -1;
-      if (armedSide == leftSide) {
-        CountCrossing(current, position, level);
-        armedSide = 0;
-      } else {
-        // Not armed on this side: an ordinary step.
-        sinceCrossing = sinceCrossing + 1.0;
-      }
-    } else if (std::fabs(dp) > 0.0001 || std::fabs(dc) > 0.0001) {
-      sinceCrossing = sinceCrossing + 1.0;
-    }
-    // The same sample may arm the other side right after it crossed.
-    if (dc >= gateThreshold) {
-      armedSide = 1;
-    } else if (dc <= -gateThreshold) {
-      armedSide = -1;
-    }
-    previousSample = current;
   }
 
   // Out of line: it runs about twice per period, against once per sample for the rest.

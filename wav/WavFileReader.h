@@ -42,19 +42,9 @@ class WavFileReader {
   /// True when the next frame is in `Frame()`. False at the end of the data (`IsEndOfData()`
   /// set, no error) or on a read error (recorded in `ErrorInfo()`).
   bool ReadFrame() {
-    // Most frames lie whole in the window and are read where they are: the window is refilled
-    // only by a later read, so the bytes stay valid for as long as this frame is the current one.
-    // `framesInWindow` counts the frames ahead that need no check at all: whole in the window,
-    // before the end of the data, and none while an error is recorded.
-    if (framesInWindow > 0) {
-      --framesInWindow;
-      ++frameIndex;
-      ByteWindow& window = file->Window();
-      frame = window.next;
-      window.next += frameSize;
-      return true;
-    }
-    return ReadFrameChecked();
+    std::int64_t count = 0;
+    ReadFrames(1, count);
+    return count != 0;
   }
 
   /// Reads up to `capacity` frames at once: `count` frames of FrameSize() bytes each, one after
@@ -62,6 +52,10 @@ class WavFileReader {
   /// frames that `count` calls of ReadFrame would read, with the same end, error and position
   /// afterwards; 0 frames where ReadFrame would return false.
   const unsigned char* ReadFrames(std::int64_t capacity, std::int64_t& count) {
+    // Most frames lie whole in the window and are read where they are: the window is refilled
+    // only by a later read, so the bytes stay valid for as long as these frames are current.
+    // `framesInWindow` counts the frames ahead that need no check at all: whole in the window,
+    // before the end of the data, and none while an error is recorded.
     if (framesInWindow > 0) {
       count = framesInWindow < capacity ? framesInWindow : capacity;
       framesInWindow -= count;
