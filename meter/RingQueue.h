@@ -22,6 +22,12 @@ class RingQueue {
     ++count;
   }
 
+  /// Empties the queue; the storage is kept for reuse.
+  void clear() {
+    head = 0;
+    count = 0;
+  }
+
   void pop_front() {
     head = (head + 1) & (capacity - 1);
     --count;

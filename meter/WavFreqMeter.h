@@ -233,6 +233,14 @@ class BasicWavFreqMeter final : public IDataProcessor {
     const double fraction = std::fabs(d) > 0.1 ? (level - previousSample) / d : 0.5;
     sinceCrossing = sinceCrossing + fraction;
     if (sinceCrossing > 1.0) {
+      if (gated && IsGap(sinceCrossing)) {
+        // A gap, a dropout or a dip below the gate: no half period of the tone. The window
+        // starts again from this crossing and reports nothing until it holds a distance.
+        intervals.clear();
+        intervalSum = 0.0;
+        sinceCrossing = 1.0 - fraction;
+        return;
+      }
       intervals.push_back(sinceCrossing);
       intervalSum = intervalSum + sinceCrossing;
       sinceCrossing = 1.0 - fraction;
@@ -249,6 +257,16 @@ class BasicWavFreqMeter final : public IDataProcessor {
       const double frequency = sampleRate / ((intervalSum + intervalSum) / n);
       writer.WriteValue(time, frequency);
     }
+  }
+
+  // Gated, a distance longer than the window, or more than twice the mean of the distances the
+  // window holds, is a gap in the tone: a steady tone's half periods never come near either.
+  bool IsGap(double distance) const {
+    if (distance > static_cast<double>(windowLength)) {
+      return true;
+    }
+    return !intervals.empty() &&
+           distance > (intervalSum + intervalSum) / static_cast<double>(intervals.size());
   }
 
   void WorkOffBacklog(int sample, double level) {

@@ -97,8 +97,37 @@ TEST_F(GateAndSummaryTest, GateKeepsNoiseAroundZeroOutOfTheTable) {
   EXPECT_GT(std::fabs(Figures(RunTool({"-stats", noisy.Path(), out.Path()}).out)["Mean frequency"] -
                       50.0),
             10.0);
-  ToolResult humGated = RunTool({"-gate:-30", "-stats", noisy.Path(), out.Path()});
+  // A window of 100 ms holds ten half periods; the default 10 ms holds no more than one.
+  ToolResult humGated = RunTool({"-gate:-30", "-rate:10", "-stats", noisy.Path(), out.Path()});
   EXPECT_NEAR(Figures(humGated.out)["Mean frequency"], 50.0, 0.05);
+}
+
+TEST_F(GateAndSummaryTest, GatedTableHasNoLineFromAGapOrADip) {
+  // 3150 Hz at -6 dBFS, 48000 Hz: dithered silence first; then 0.5 s gaps of dithered silence
+  // and of hiss 40 dB below the tone; then 150 ms dips to -26 dBFS, below the gate of -20 dBFS.
+  // The first crossing after each measures the gap as one half period: a line of 30 to 150 Hz,
+  // unless the window starts again there.
+  const std::size_t half = 24000;
+  std::vector<double> signal(half, 0.0);
+  const std::vector<double> tone = WowTone(3150, 16384, 48000, 6 * half, 0.0, 1.0);
+  signal.insert(signal.end(), tone.begin(), tone.begin() + half);
+  signal.insert(signal.end(), half, 0.0);
+  signal.insert(signal.end(), tone.begin() + 2 * half, tone.begin() + 3 * half);
+  std::vector<int> samples = WithNoise(signal, 0.6, 3);
+  const std::vector<int> hiss = WithNoise(std::vector<double>(half, 0.0), 116.0, 4);
+  samples.insert(samples.end(), hiss.begin(), hiss.end());
+  for (std::size_t i = 3 * half; i < 6 * half; ++i) {
+    const bool dip = i % 16000 < 7200;
+    samples.push_back(static_cast<int>(std::lround(tone[i] * (dip ? 0.1 : 1.0))));
+  }
+  TempFile wav(".wav", PcmWav(1, 48000, 16, Frames16({samples})));
+  TempFile out(".txt");
+  ASSERT_EQ(RunTool({"-gate:-20", wav.Path(), out.Path()}).code, 0);
+  const std::vector<double> lines = Frequencies(ReadText(out.Path()));
+  ASSERT_GT(lines.size(), 350u);
+  for (double frequency : lines) {
+    EXPECT_NEAR(frequency, 3150.0, 5.0);
+  }
 }
 
 TEST_F(GateAndSummaryTest, GateLevelIsRelativeToTheFullScaleOfTheSampleWidth) {

@@ -174,6 +174,55 @@ TEST(WavFreqMeterTest, SampleExactlyAtTheThresholdArms) {
   EXPECT_TRUE(MeasureGated({-99, 1}).empty());
 }
 
+// Gated at 100: `first` samples of -150, then blocks of +-150 of the given lengths, alternating
+// in sign. The first distance is `first` + 0.5 (the step from the initial 0 included); each block
+// of length L then gives a distance of L at the crossing after it.
+std::vector<std::pair<double, double>> GatedBlocks(int window, std::size_t first,
+                                                   const std::vector<std::size_t>& lengths) {
+  std::vector<int> samples(first, -150);
+  for (std::size_t i = 0; i < lengths.size(); ++i) {
+    samples.insert(samples.end(), lengths[i], i % 2 == 0 ? 150 : -150);
+  }
+  samples.push_back(lengths.size() % 2 == 0 ? 150 : -150);
+  RecordingWriter writer;
+  ConstMean mean(0, 0.0);
+  WavFreqMeter meter(writer, mean, window, 8000);
+  meter.SetGate(100.0);
+  for (int sample : samples) {
+    meter.ProcessSample(sample);
+  }
+  return writer.values;
+}
+
+TEST(WavFreqMeterTest, GatedDistanceLongerThanTheWindowRestartsIt) {
+  // The window holds 45.5 alone, so only the window's length tells 85 from a half period.
+  auto atWindow = GatedBlocks(80, 45, {80, 45});
+  ASSERT_EQ(atWindow.size(), 3u);
+  EXPECT_DOUBLE_EQ(atWindow[1].second, 8000.0 / 160.0);  // 80 is no longer than the window
+  auto beyond = GatedBlocks(80, 45, {85, 45});
+  ASSERT_EQ(beyond.size(), 2u);  // the crossing after 85 reports nothing
+  EXPECT_DOUBLE_EQ(beyond[1].second, 8000.0 / 90.0);
+  EXPECT_DOUBLE_EQ(beyond[1].first, (45.0 + 85.0 + 45.0 - 22.5 - 0.5) / 8000.0);
+}
+
+TEST(WavFreqMeterTest, GatedDistanceOfMoreThanTwiceTheMeanRestartsTheWindow) {
+  // Window 82 settles on 20 distances of 4.0 after the first, 4.5: twice the mean is 8.0 exactly.
+  std::vector<std::size_t> lengths(30, 4);
+  lengths[24] = 8;
+  auto atTwice = GatedBlocks(82, 4, lengths);
+  ASSERT_EQ(atTwice.size(), 31u);
+  EXPECT_DOUBLE_EQ(atTwice[25].second, 8000.0 / (168.0 / 20.0));  // 8 stored, one 4 trimmed
+  lengths[24] = 9;
+  auto beyond = GatedBlocks(82, 4, lengths);
+  ASSERT_EQ(beyond.size(), 30u);
+  // The window starts again: one distance of 4.0, centred half of it before the crossing.
+  EXPECT_EQ(beyond[25].second, 1000.0);
+  const double crossing = 4.0 + 4.0 * 24 + 9.0 + 4.0;
+  EXPECT_DOUBLE_EQ(beyond[25].first, (crossing - 2.0 - 0.5) / 8000.0);
+  // Without the gate a long distance is a half period like any other.
+  EXPECT_EQ(Measure(Blocks(30, 24, 9), 82, 8000).size(), 30u);
+}
+
 // Reports through the product's meter, the signal given in blocks of random sizes.
 std::vector<std::pair<double, double>> MeasureInBlocks(const std::vector<int>& samples,
                                                        double level, double gate,
