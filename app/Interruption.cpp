@@ -1,5 +1,7 @@
 #include "app/Interruption.h"
 
+#include <cerrno>
+#include <csignal>
 #include <initializer_list>
 
 #ifdef _WIN32
@@ -20,8 +22,7 @@ namespace wavfreq {
 
 namespace {
 
-// Written by the handlers, so plain sig_atomic_t values with static storage.
-volatile std::sig_atomic_t received = 0;
+StopFlag received{0};
 
 #ifdef _WIN32
 
@@ -37,10 +38,10 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
                      : event == CTRL_BREAK_EVENT ? kSigBreak
                      : event == CTRL_CLOSE_EVENT ? kSigHangUp
                                                  : 0;
-  if (signal == 0 || received != 0) {
+  int none = 0;
+  if (signal == 0 || !received.compare_exchange_strong(none, signal)) {
     return FALSE;  // the default handling ends the process
   }
-  received = signal;
   if (mainThread != nullptr) {
     CancelSynchronousIo(mainThread);
   }
@@ -53,27 +54,32 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 #else
 
+// Set before the input is read, read by the handler.
 volatile std::sig_atomic_t watchedInput = -1;
 int nullInput = -1;
 
 extern "C" void OnSignal(int signal) {
-  if (received != 0) {
+  // The interrupted code may be about to read errno: dup2 and raise must not change it.
+  const int savedErrno = errno;
+  if (received.load() != 0) {
+    // The second signal ends the process at once, as if no handler were installed.
     std::signal(signal, SIG_DFL);
     std::raise(signal);
-    return;
+  } else {
+    received.store(signal);
+    // Whatever read comes next sees the end of the input; one in progress returns with EINTR.
+    if (watchedInput >= 0 && nullInput >= 0) {
+      dup2(nullInput, watchedInput);
+    }
   }
-  received = signal;
-  // Whatever read comes next sees the end of the input; one in progress returns with EINTR.
-  if (watchedInput >= 0 && nullInput >= 0) {
-    dup2(nullInput, watchedInput);
-  }
+  errno = savedErrno;
 }
 
 #endif
 
 }  // namespace
 
-const volatile std::sig_atomic_t& Interruption::Install() {
+const StopFlag& Interruption::Install() {
 #ifdef _WIN32
   DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread, 0,
                   FALSE, DUPLICATE_SAME_ACCESS);

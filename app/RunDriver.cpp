@@ -24,7 +24,7 @@ int RunDriver::Run(int argc, const char* const* argv) {
   // The result table alone goes to standard output when asked for there; the console moves aside.
   const bool tableOnStandardOutput = argc >= 3 && IsStandardStream(argv[argc - 1]);
   Console console(tableOnStandardOutput ? stderr : stdout);
-  const volatile std::sig_atomic_t& stop = Interruption::Install();
+  const StopFlag& stop = Interruption::Install();
   ProductFactory factory;
   return Run(argc, argv, console, factory, stop);
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <optional>
 #include <string>
 
@@ -42,18 +41,18 @@ class RunDriver {
 
   template <class Factory>
   static int Run(int argc, const char* const* argv, Console& console, Factory& factory,
-                 const volatile std::sig_atomic_t& stop);
+                 const StopFlag& stop);
 
   /// From opening the input to the exit code.
   template <class Factory>
   static int Measure(const CommandLine& line, Console& console, Factory& factory,
-                     const volatile std::sig_atomic_t& stop);
+                     const StopFlag& stop);
 
   /// Reads the chosen channel of every frame into the processor, block by block, with progress
   /// dots, until the data ends, the source fails or `stop` is set.
   template <class Source, class Processor>
   static void RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
-                            Console& console, const volatile std::sig_atomic_t& stop);
+                            Console& console, const StopFlag& stop);
 
   /// Frames read and measured at a time: the stop request is looked at once per block.
   static constexpr int kBlockFrames = 4096;
@@ -93,7 +92,7 @@ class RunDriver {
 
 template <class Factory>
 int RunDriver::Run(int argc, const char* const* argv, Console& console, Factory& factory,
-                   const volatile std::sig_atomic_t& stop) {
+                   const StopFlag& stop) {
   console.Print("%s", kBanner);
   const CommandLine line = CommandLine::Parse(argc, argv);
   if (line.outcome != CommandLine::Outcome::kRun) {
@@ -104,7 +103,7 @@ int RunDriver::Run(int argc, const char* const* argv, Console& console, Factory&
 
 template <class Factory>
 int RunDriver::Measure(const CommandLine& line, Console& console, Factory& factory,
-                       const volatile std::sig_atomic_t& stop) {
+                       const StopFlag& stop) {
   auto source = factory.MakeSource();
   if (!source.Open(line.inputPath.c_str())) {
     // A signal while the header is awaited cuts the input short: that is no fault of the file.
@@ -171,7 +170,7 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
 
 template <class Source, class Processor>
 void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
-                              Console& console, const volatile std::sig_atomic_t& stop) {
+                              Console& console, const StopFlag& stop) {
   int samples[kBlockFrames];
   // One dot follows each frame whose 0-based position is a multiple of the sample rate: one per
   // started second of audio. Frames come in order from position 0, so the dots of a block are

@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static std::FILE* devNull = std::fopen("/dev/null", "w");
   wavfreq::Console console(devNull);
   MemoryFactory factory(data + 12, size - 12);
-  const volatile std::sig_atomic_t stop = 0;
+  const wavfreq::StopFlag stop{0};
   wavfreq::RunDriver::Run(static_cast<int>(arguments.size()), arguments.data(), console, factory,
                           stop);
   return 0;

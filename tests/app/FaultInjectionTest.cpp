@@ -41,7 +41,7 @@ int MeasureFile(Factory& factory, const std::string& input, const std::string& o
                 std::string& printed) {
   const char* arguments[] = {"wavfreq", input.c_str(), output.c_str()};
   ConsoleCapture capture;
-  const volatile std::sig_atomic_t stop = 0;
+  const StopFlag stop{0};
   const int code = RunDriver::Run(3, arguments, capture.Get(), factory, stop);
   printed = capture.Text();
   return code;

@@ -31,7 +31,15 @@ struct Script {
   std::vector<int> samples;
   int windowLength = 0;
   double interval = 0;
-  volatile std::sig_atomic_t stop = 0;
+  // Starts at 0 whenever a script is made or replaced by a fresh one.
+  struct Stop : StopFlag {
+    Stop() : StopFlag(0) {}
+    Stop(const Stop&) : StopFlag(0) {}
+    Stop& operator=(const Stop&) {
+      store(0);
+      return *this;
+    }
+  } stop;
 };
 
 class FakeSource final : public IWavFileSource, public IErrorInfoProvider {
@@ -50,7 +58,7 @@ class FakeSource final : public IWavFileSource, public IErrorInfoProvider {
     }
     ++position;
     if (position == script.interruptAtFrame) {
-      script.stop = SIGINT;
+      script.stop.store(SIGINT);
     }
     if (position == script.failAtFrame) {
       failed = true;

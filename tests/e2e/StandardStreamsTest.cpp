@@ -8,6 +8,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -91,9 +92,32 @@ struct Interrupted {
   std::string table;
 };
 
+/// Bytes written into the pipe and not yet read from it.
+int Unread(int pipeEnd) {
+  int count = 0;
+  return ioctl(pipeEnd, FIONREAD, &count) == 0 ? count : -1;
+}
+
+/// Waits for the child's end for up to 10 s; a child still running then is killed, and the status
+/// says so.
+int WaitOrKill(pid_t child) {
+  int status = 0;
+  for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; ++waited) {
+    if (waited == 1000) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      break;
+    }
+    usleep(10000);
+  }
+  return status;
+}
+
 /// Feeds `head` to the tool through a pipe that then stays open without more data, as a slow
-/// writer would, and sends `signal` once the tool has read most of it.
-Interrupted FeedAndInterrupt(const Bytes& head, int signal, bool tableToStandardOutput) {
+/// writer would, and sends `signal` once the tool has read most of it, or, with `drained`, once
+/// it has read all of it and waits for more.
+Interrupted FeedAndInterrupt(const Bytes& head, int signal, bool tableToStandardOutput,
+                             bool drained = false) {
   TempFile out(".stdout");
   TempFile err(".stderr");
   TempFile table(".txt");
@@ -123,17 +147,15 @@ Interrupted FeedAndInterrupt(const Bytes& head, int signal, bool tableToStandard
     }
     done += static_cast<std::size_t>(written);
   }
-  kill(child, signal);
-  // A tool that keeps waiting for the stalled pipe fails the test instead of hanging it.
-  int status = 0;
-  for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; ++waited) {
-    if (waited == 1000) {
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
-      break;
-    }
+  while (drained && Unread(input[1]) > 0) {
     usleep(10000);
   }
+  if (drained) {
+    usleep(200000);  // the tool has measured what it read and waits in the next read
+  }
+  kill(child, signal);
+  // A tool that keeps waiting for the stalled pipe fails the test instead of hanging it.
+  const int status = WaitOrKill(child);
   close(input[1]);
   std::signal(SIGPIPE, previous);
   const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -159,6 +181,14 @@ TEST_F(StandardStreamsTest, SignalEndsTheRunWithEveryLineMeasuredUntilThen) {
   };
   for (const Case& c : {Case{SIGINT, false}, Case{SIGTERM, false}, Case{SIGINT, true}}) {
     const Interrupted run = FeedAndInterrupt(head, c.signal, c.tableToStandardOutput);
+    // Whole reads of 64 KiB, so that the tool's next read starts on the empty pipe: a read that
+    // got some bytes returns them when the signal comes, one that got none only ends at the end
+    // of the input.
+    const Bytes whole(file.begin(), file.begin() + 8 * 65536);
+    const Interrupted waiting = FeedAndInterrupt(whole, c.signal, c.tableToStandardOutput, true);
+    // Waiting on the silent pipe, the signal ends the read at once: the same run.
+    EXPECT_EQ(waiting.code, 128 + c.signal) << c.signal;
+    EXPECT_EQ(waiting.table, uninterrupted.substr(0, waiting.table.size())) << c.signal;
     EXPECT_EQ(run.code, 128 + c.signal) << c.signal;
     const std::string start = kBanner + FormatLines(44100, 16, 2, 0) + ".";
     EXPECT_EQ(run.console.substr(0, start.size()), start);
@@ -170,6 +200,39 @@ TEST_F(StandardStreamsTest, SignalEndsTheRunWithEveryLineMeasuredUntilThen) {
     EXPECT_EQ(run.table.substr(run.table.size() - 2), "\r\n");
     EXPECT_EQ(uninterrupted.compare(0, run.table.size(), run.table), 0) << c.signal;
   }
+}
+
+TEST_F(StandardStreamsTest, SecondSignalEndsTheProcessAtOnce) {
+  // 30 s of lines into a pipe that nobody reads: the tool fills it and waits to write more, and
+  // the first signal cannot end that wait without losing lines. The second ends the process.
+  TempFile wav(".wav", PcmWav(1, 8000, 16, Frames16({Sine(1000, 9000, 8000, 240000)})));
+  TempFile err(".stderr");
+  int output[2];
+  ASSERT_EQ(pipe(output), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(output[1], 1);
+    close(output[0]);
+    close(output[1]);
+    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+    dup2(open("/dev/null", O_RDONLY), 0);
+    execl(Tool().c_str(), Tool().c_str(), wav.c_str(), "-", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(output[1]);
+  // Full once the count stops growing.
+  for (int unread = -1; unread != Unread(output[0]);) {
+    unread = Unread(output[0]);
+    usleep(100000);
+  }
+  kill(child, SIGINT);
+  usleep(200000);
+  int status = 0;
+  EXPECT_EQ(waitpid(child, &status, WNOHANG), 0) << "the first signal ended a blocked write";
+  kill(child, SIGINT);
+  status = WaitOrKill(child);
+  close(output[0]);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
 }
 
 #else
