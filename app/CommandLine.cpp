@@ -41,6 +41,34 @@ int CommandLine::ParseValue(const char* text) {
   return Clamp(negative ? -magnitude : magnitude);
 }
 
+namespace {
+
+// Digits up to the first other character, as a value of the 32-bit range; false when there are
+// none or the value leaves the range.
+bool ParseDigits(const char*& c, int& value) {
+  std::int64_t number = 0;
+  const char* start = c;
+  for (; *c >= '0' && *c <= '9'; ++c) {
+    number = number * 10 + (*c - '0');
+    if (number > kIntMax) {
+      return false;
+    }
+  }
+  value = static_cast<int>(number);
+  return c != start;
+}
+
+}  // namespace
+
+bool CommandLine::ParseBand(const char* text, int& low, int& high) {
+  const char* c = text;
+  if (!ParseDigits(c, low) || *c != '-') {
+    return false;
+  }
+  ++c;
+  return ParseDigits(c, high) && *c == '\0' && low > 0 && low < high;
+}
+
 CommandLine CommandLine::Parse(int argc, const char* const* argv) {
   CommandLine line;
   if (argc == 2) {
@@ -71,6 +99,11 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
     } else if (HasPrefix(argument, "-gate:")) {
       line.gate = true;
       line.gateLevel = ParseValue(argument + 6);
+    } else if (HasPrefix(argument, "-band:")) {
+      line.band = true;
+      if (!ParseBand(argument + 6, line.bandLow, line.bandHigh)) {
+        line.bandLow = line.bandHigh = 0;
+      }
     } else if (std::strcmp(argument, "-stats") == 0) {
       line.stats = true;
     } else {
@@ -85,6 +118,10 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
   }
   if (line.gate && (line.gateLevel < kQuietestGate || line.gateLevel > kLoudestGate)) {
     line.outcome = Outcome::kBadGate;
+    return line;
+  }
+  if (line.band && line.bandLow == 0) {
+    line.outcome = Outcome::kBadBand;
     return line;
   }
   // K is settled after all options, so -out:7 -rate:50 keeps 7. Twice R may leave the int range.

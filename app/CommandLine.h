@@ -5,13 +5,22 @@
 namespace wavfreq {
 
 /// What the command line asks for:
-/// `[-ch:N] [-rate:R] [-out:K] [-gate:N] [-stats] <input.wav> <output.txt>`.
+/// `[-ch:N] [-rate:R] [-out:K] [-gate:N] [-band:L-H] [-stats] <input.wav> <output.txt>`.
 /// Options with values are matched by prefix and must stand before the two paths, which are always
 /// the last two arguments. A lone "-h", "--help" or "-?" asks for help, a lone "--version" for the
 /// banner.
 class CommandLine {
  public:
-  enum class Outcome { kRun, kUsage, kUnknownOption, kZeroRate, kBadGate, kHelp, kVersion };
+  enum class Outcome {
+    kRun,
+    kUsage,
+    kUnknownOption,
+    kZeroRate,
+    kBadGate,
+    kBadBand,
+    kHelp,
+    kVersion
+  };
 
   /// The gate's level in dBFS must lie in this range.
   static constexpr int kQuietestGate = -120;
@@ -23,6 +32,9 @@ class CommandLine {
   /// An option value read like strtol in base 10 (leading blanks, one sign, digits up to the first
   /// other character, 0 without digits), clamped to the 32-bit range.
   static int ParseValue(const char* text);
+  /// The band's edges from "L-H": two decimal integers of the 32-bit range joined by a hyphen,
+  /// nothing else, with 0 < L < H. False for anything else.
+  static bool ParseBand(const char* text, int& low, int& high);
 
   Outcome outcome = Outcome::kUsage;
   /// The argument that matched no option, for kUnknownOption.
@@ -38,6 +50,10 @@ class CommandLine {
   /// A crossing counts only after the signal has been beyond +-gateLevel dBFS (`-gate:N`).
   bool gate = false;
   int gateLevel = 0;
+  /// The measured channel passes a band-pass filter from bandLow to bandHigh Hz (`-band:L-H`).
+  bool band = false;
+  int bandLow = 0;
+  int bandHigh = 0;
   /// A summary of the results on the console after a successful run (`-stats`).
   bool stats = false;
 };

@@ -18,6 +18,18 @@ void PrintUsage(Console& console, const char* programName) {
   console.Print("         K=200 - means 200 times per second\n");
 }
 
+// The options that came after the usage block's, for help that is asked for.
+void PrintMoreOptions(Console& console) {
+  console.Print(
+      "-gate:N - counts a zero crossing only once the signal has reached N dBFS"
+      " (N from -120 to -1)\n");
+  console.Print("-band:L-H - measures through a band-pass filter from L to H Hz (0 < L < H)\n");
+  console.Print("-stats - prints the mean, drift, wow and flutter after the run\n");
+  console.Print(
+      "- as <input.wav> reads standard input, as <output.txt> writes the table to"
+      " standard output\n");
+}
+
 }  // namespace
 
 int RunDriver::Run(int argc, const char* const* argv) {
@@ -39,6 +51,7 @@ int RunDriver::AnswerCommandLine(const CommandLine& line, const char* programNam
   switch (line.outcome) {
     case CommandLine::Outcome::kHelp:
       PrintUsage(console, programName);
+      PrintMoreOptions(console);
       return kExitSuccess;
     case CommandLine::Outcome::kVersion:
       return kExitSuccess;
@@ -54,10 +67,22 @@ int RunDriver::AnswerCommandLine(const CommandLine& line, const char* programNam
     case CommandLine::Outcome::kBadGate:
       console.Print("Gate level must be between -120 and -1 dBFS.\n");
       break;
+    case CommandLine::Outcome::kBadBand:
+      console.Print("Band must be given as -band:L-H, in whole hertz with 0 < L < H.\n");
+      break;
     case CommandLine::Outcome::kRun:
       break;
   }
   return kExitBadCommandLine;
+}
+
+std::string RunDriver::BandRefusal(int sampleRate) {
+  // Half the rate, with its half hertz when the rate is odd.
+  const std::string half =
+      std::to_string(sampleRate / 2) + (sampleRate % 2 != 0 ? std::string(".5") : std::string());
+  char message[128];
+  std::snprintf(message, sizeof message, kBandAboveHalfTheRate, half.c_str());
+  return message;
 }
 
 void RunDriver::PrintErrorLine(Console& console, int code, const char* message) {

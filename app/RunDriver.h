@@ -10,6 +10,7 @@
 #include "app/Interruption.h"
 #include "app/Platform.h"
 #include "core/IErrorInfoProvider.h"
+#include "dsp/BandPass.h"
 #include "output/ResultSummary.h"
 
 namespace wavfreq {
@@ -49,10 +50,11 @@ class RunDriver {
                      const StopFlag& stop);
 
   /// Reads the chosen channel of every frame into the processor, block by block, with progress
-  /// dots, until the data ends, the source fails or `stop` is set.
+  /// dots, until the data ends, the source fails or `stop` is set. With a band-pass filter, the
+  /// samples go through it, and the filter's last output after the loop.
   template <class Source, class Processor>
   static void RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
-                            Console& console, const StopFlag& stop);
+                            Console& console, const StopFlag& stop, BandPass* band = nullptr);
 
   /// Frames read and measured at a time: the stop request is looked at once per block.
   static constexpr int kBlockFrames = 4096;
@@ -64,6 +66,8 @@ class RunDriver {
       "Error! Input file has an unsupported sample rate.";
   static constexpr const char* kOutputIsInput = "Output file must differ from input file.";
   static constexpr const char* kInterrupted = "Interrupted.";
+  static constexpr const char* kBandAboveHalfTheRate =
+      "Band must end below half the sample rate, %s Hz.";
 
  private:
   /// Answers a command line that asks for no measurement (usage, help, version, a refusal);
@@ -84,6 +88,8 @@ class RunDriver {
   static double SummaryRate(int outputRate) {
     return outputRate > 0 ? std::min(outputRate, 8000) : 200;
   }
+  /// The refusal of a band that the sample rate cannot hold.
+  static std::string BandRefusal(int sampleRate);
   /// The one error line: "Error! (code) message" on a line of its own.
   static void PrintErrorLine(Console& console, int code, const char* message);
   /// The error line of a failed component, with the code and message of its record.
@@ -119,6 +125,10 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
     PrintErrorLine(console, 0, kUnsupportedSampleRate);
     return kExitInputUnusable;
   }
+  if (line.band && !BandPass::Fits(sampleRate, line.bandLow, line.bandHigh)) {
+    PrintErrorLine(console, 0, BandRefusal(sampleRate).c_str());
+    return kExitInputUnusable;
+  }
   console.Print(kFormatLine, sampleRate, source.GetBitsPerSample(), source.GetChannelCount());
   console.Print(kChannelLine, line.channel);
   // Creating the result file truncates it: never let that be the input.
@@ -146,7 +156,11 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
     meter.SetGate(GateThreshold(source.GetBitsPerSample(), line.gateLevel));
   }
 
-  RunSampleLoop(source, meter, line.channel, sampleRate, console, stop);
+  std::optional<BandPass> band;
+  if (line.band) {
+    band.emplace(sampleRate, line.bandLow, line.bandHigh);
+  }
+  RunSampleLoop(source, meter, line.channel, sampleRate, console, stop, band ? &*band : nullptr);
 
   // A stopped run has measured less than the input holds, whatever the source says.
   if (stop != 0) {
@@ -170,8 +184,11 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
 
 template <class Source, class Processor>
 void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
-                              Console& console, const StopFlag& stop) {
+                              Console& console, const StopFlag& stop, BandPass* band) {
   int samples[kBlockFrames];
+  const auto filtered = [&processor](const double* values, int count) {
+    processor.ProcessBlock(values, count);
+  };
   // One dot follows each frame whose 0-based position is a multiple of the sample rate: one per
   // started second of audio. Frames come in order from position 0, so the dots of a block are
   // the multiples in its range.
@@ -188,7 +205,11 @@ void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
     if (count == 0) {
       break;
     }
-    processor.ProcessBlock(samples, count);
+    if (band != nullptr) {
+      band->Process(samples, count, filtered);
+    } else {
+      processor.ProcessBlock(samples, count);
+    }
     for (std::int64_t dot = dotsBefore(framesRead); dot < dotsBefore(framesRead + count); ++dot) {
       console.Print(".");
     }
@@ -196,6 +217,10 @@ void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
     if (stop != 0) {
       break;
     }
+  }
+  // Whatever ended the input, the filter's output for the samples read so far is measured.
+  if (band != nullptr) {
+    band->Finish(filtered);
   }
 }
 

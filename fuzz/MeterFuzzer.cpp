@@ -1,8 +1,9 @@
 // Gives the meter arbitrary samples twice: one by one through its interfaces, and in blocks of
 // sizes that the bytes choose through the product's instantiation. The two must report the same
 // values to the last bit; the fuzzer stops on the first difference. The first 8 bytes choose the
-// window, the gate, the level and the sample width, and seed the block sizes; the rest are the
-// samples.
+// window, the gate, the level, the sample width and whether the samples are integers or real
+// values (the integers times a scale, some of which bring them near the level's 0.0001), and seed
+// the block sizes; the rest are the samples.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -39,6 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const double levels[] = {0.0, 0.0, 0.5, -20.0};
   const double level = levels[data[3] & 3];
   const bool wide = (data[3] & 4) != 0;
+  const bool real = (data[3] & 8) != 0;
+  const double scales[] = {1.0, 1.0 / 3.0, 1e-5, 0x1p-20};
+  const double scale = scales[(data[3] >> 4) & 3];
   std::uint32_t blockSeed = wavfreq::ReadLe32(data + 4);
 
   std::vector<int> samples;
@@ -59,14 +63,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     reference.SetGate(gate);
     blocks.SetGate(gate);
   }
+  std::vector<double> values;
   for (int sample : samples) {
-    reference.ProcessSample(sample);
+    values.push_back(static_cast<double>(sample) * scale);
+  }
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    if (real) {
+      reference.ProcessBlock(&values[i], 1);
+    } else {
+      reference.ProcessSample(samples[i]);
+    }
   }
   for (std::size_t done = 0; done < samples.size();) {
     blockSeed = blockSeed * 1664525u + 1013904223u;
     const std::size_t wanted = (blockSeed >> 16) % 8 == 0 ? 4096 : (blockSeed >> 16) % 300 + 1;
     const std::size_t count = wanted < samples.size() - done ? wanted : samples.size() - done;
-    blocks.ProcessBlock(samples.data() + done, static_cast<int>(count));
+    if (real) {
+      blocks.ProcessBlock(values.data() + done, static_cast<int>(count));
+    } else {
+      blocks.ProcessBlock(samples.data() + done, static_cast<int>(count));
+    }
     done += count;
   }
 

@@ -1,6 +1,6 @@
 // Runs the whole measurement through the driver on arbitrary bytes: the first 12 bytes choose the
-// channel, the gate and the summary (first word), the value rate and the output rate, as the
-// command line would; the rest is the WAV file. Results go to a scratch file.
+// channel, the gate, the summary and the band-pass filter (first word), the value rate and the
+// output rate, as the command line would; the rest is the WAV file. Results go to a scratch file.
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
@@ -55,6 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if ((first & 0x10000) != 0) {
     arguments.push_back("-stats");
+  }
+  // Bands narrow and wide, low and high, and ones that the sample rate cannot hold.
+  const unsigned bits = static_cast<unsigned>(first);
+  const unsigned low = 1 + ((bits >> 18) & 0x3F) * 37;
+  const std::string band =
+      "-band:" + std::to_string(low) + "-" + std::to_string(low + 1 + ((bits >> 24) & 0x3F) * 53);
+  if ((first & 0x20000) != 0) {
+    arguments.push_back(band.c_str());
   }
   arguments.push_back("input.wav");
   arguments.push_back(scratch.c_str());

@@ -7,6 +7,7 @@
 #include "core/IDataProcessor.h"
 #include "core/IDataWriter.h"
 #include "core/IWavMean.h"
+#include "dsp/Pair.h"
 #include "meter/AddOnes.h"
 #include "meter/RingQueue.h"
 
@@ -45,19 +46,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
   BasicWavFreqMeter(const BasicWavFreqMeter&) = delete;
   BasicWavFreqMeter& operator=(const BasicWavFreqMeter&) = delete;
 
-  void ProcessSample(int sample) override {
-    const double level = mean.AddSample(static_cast<double>(sample));
-    const std::int64_t passedOn =
-        samplesReceived - static_cast<std::int64_t>(pendingSamples.size());
-    if (mean.GetSampleCount() < static_cast<double>(passedOn)) {
-      pendingSamples.push_back(sample);
-    } else if (pendingSamples.empty()) {
-      Process(sample, samplesReceived, level);
-    } else {
-      WorkOffBacklog(sample, level);
-    }
-    ++samplesReceived;
-  }
+  void ProcessSample(int sample) override { Receive<false>(static_cast<double>(sample)); }
 
   /// A block of samples. With a provider that takes blocks, the level is taken once for the
   /// block; at the level 0.0 the crossing tests become integer tests of the same outcome, and
@@ -66,20 +55,51 @@ class BasicWavFreqMeter final : public IDataProcessor {
   void ProcessBlock(const int* samples, int count) override {
     if constexpr (TakesBlocks<Mean>::value) {
       const double level = mean.AddSamples(count);
+      int start = 0;
+      // The integer path keeps the previous sample as an int; after real samples it may be none.
+      if (count > 0 && !IsIntegerSample(previousSample)) {
+        Process<false>(samples[0], samplesReceived, level);
+        start = 1;
+      }
       if (level == 0.0 && !gated) {
-        ProcessAtZero<false>(samples, count);
+        ProcessAtZero<false>(samples + start, count - start, samplesReceived + start);
       } else if (level == 0.0 && gateThreshold > 0.0) {
-        ProcessAtZero<true>(samples, count);
+        ProcessAtZero<true>(samples + start, count - start, samplesReceived + start);
       } else {
-        for (int i = 0; i < count; ++i) {
-          Process(samples[i], samplesReceived + i, level);
+        for (int i = start; i < count; ++i) {
+          Process<false>(samples[i], samplesReceived + i, level);
         }
       }
       samplesReceived += count;
     } else {
       // A provider may lag: sample by sample, under the backlog rule.
       for (int i = 0; i < count; ++i) {
-        ProcessSample(samples[i]);
+        Receive<false>(static_cast<double>(samples[i]));
+      }
+    }
+  }
+
+  /// A block of real-valued samples, in the units of the integer ones, not rounded: a filter's
+  /// output, or samples stored as floating point. They must be finite. A real sample lies on the
+  /// level only when it equals it, and crosses it when it reaches it or changes side: a sample
+  /// within a hair's breadth of the level is a sample like any other, so that no crossing is
+  /// lost to it. At the level 0.0 integer values give the bits of the integer path.
+  void ProcessBlock(const double* samples, int count) override {
+    if constexpr (TakesBlocks<Mean>::value) {
+      const double level = mean.AddSamples(count);
+      if (level == 0.0 && !gated) {
+        ProcessRealAtZero<false>(samples, count);
+      } else if (level == 0.0 && gateThreshold > 0.0) {
+        ProcessRealAtZero<true>(samples, count);
+      } else {
+        for (int i = 0; i < count; ++i) {
+          Process<true>(samples[i], samplesReceived + i, level);
+        }
+      }
+      samplesReceived += count;
+    } else {
+      for (int i = 0; i < count; ++i) {
+        Receive<true>(samples[i]);
       }
     }
   }
@@ -99,15 +119,52 @@ class BasicWavFreqMeter final : public IDataProcessor {
   }
 
  private:
-  void Process(int current, std::int64_t position, double level) {
+  /// An integer sample lies on the level when it is no further from it than this.
+  static constexpr double kOnLevel = 0.0001;
+
+  static bool IsIntegerSample(double value) {
+    return value >= -2147483648.0 && value <= 2147483647.0 &&
+           static_cast<double>(static_cast<int>(value)) == value;
+  }
+
+  // One sample, through the level provider: held back while the provider lags.
+  template <bool kReal>
+  void Receive(double sample) {
+    const double level = mean.AddSample(sample);
+    const std::int64_t passedOn =
+        samplesReceived - static_cast<std::int64_t>(pendingSamples.size());
+    if (mean.GetSampleCount() < static_cast<double>(passedOn)) {
+      pendingSamples.push_back(sample);
+    } else if (pendingSamples.empty()) {
+      Process<kReal>(sample, samplesReceived, level);
+    } else {
+      WorkOffBacklog<kReal>(sample, level);
+    }
+    ++samplesReceived;
+  }
+
+  // The crossing test, with the integer samples' tolerance or the real samples' exact level.
+  template <bool kReal>
+  static bool OffLevel(double d) {
+    return kReal ? d != 0.0 : std::fabs(d) > kOnLevel;
+  }
+  template <bool kReal>
+  static bool Crosses(double dp, double dc) {
+    // Real samples are compared by sign: their product may round to 0.
+    return kReal ? dp != 0.0 && (dp > 0.0 ? dc <= 0.0 : dc >= 0.0)
+                 : dc * dp <= 0.0 && std::fabs(dp) > kOnLevel;
+  }
+
+  template <bool kReal>
+  void Process(double current, std::int64_t position, double level) {
     const double dp = previousSample - level;
     const double dc = current - level;
-    const bool crosses = dc * dp <= 0.0 && std::fabs(dp) > 0.0001;
+    const bool crosses = Crosses<kReal>(dp, dc);
     // Gated, a crossing counts only from the side that is armed; from the other it is a step.
     if (crosses && (!gated || armedSide == (dp > 0.0 ? 1 : -1))) {
       CountCrossing(current, position, level);
       armedSide = 0;
-    } else if (std::fabs(dp) > 0.0001 || std::fabs(dc) > 0.0001) {
+    } else if (OffLevel<kReal>(dp) || OffLevel<kReal>(dc)) {
       // Steps spent on the level do not count towards the distance; a crossing that does not
       // count is a step.
       sinceCrossing = sinceCrossing + 1.0;
@@ -136,8 +193,8 @@ class BasicWavFreqMeter final : public IDataProcessor {
   // when one of its samples reaches the threshold; a crossing from a side that is not armed is an
   // ordinary step, and the crossing sample may arm the other side, as in Process.
   template <bool kGated>
-  void ProcessAtZero(const int* samples, int count) {
-    int previous = previousSample;
+  void ProcessAtZero(const int* samples, int count, std::int64_t firstPosition) {
+    int previous = static_cast<int>(previousSample);
     std::int64_t steps = 0;  // 1.0 steps not yet added to sinceCrossing
     int i = 0;
     while (i < count) {
@@ -178,7 +235,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
         sinceCrossing = AddOnes(sinceCrossing, steps);
         steps = 0;
         previousSample = previous;
-        CountCrossing(current, samplesReceived + i, 0.0);
+        CountCrossing(current, firstPosition + i, 0.0);
         if (kGated) {
           armedSide = 0;
         }
@@ -196,9 +253,65 @@ class BasicWavFreqMeter final : public IDataProcessor {
     previousSample = previous;
   }
 
+  // Real samples at the level 0.0, as ProcessAtZero: a sample on the previous one's side is a
+  // step and can only arm that side, so such runs are skipped four at a time; every other sample
+  // takes the test of Process.
+  template <bool kGated>
+  void ProcessRealAtZero(const double* samples, int count) {
+    double previous = previousSample;
+    std::int64_t steps = 0;  // 1.0 steps not yet added to sinceCrossing
+    int i = 0;
+    while (i < count) {
+      const int runStart = i;
+      if (previous > 0.0) {
+        i = EndOfRun(
+            samples, i, count, [](const double* four) { return Pair::MinOfFour(four) > 0.0; },
+            [](double sample) { return sample > 0.0; });
+        if (kGated && armedSide != 1 && ReachesReal(samples, runStart, i, gateThreshold)) {
+          armedSide = 1;
+        }
+      } else if (previous < 0.0) {
+        i = EndOfRun(
+            samples, i, count, [](const double* four) { return Pair::MaxOfFour(four) < 0.0; },
+            [](double sample) { return sample < 0.0; });
+        if (kGated && armedSide != -1 && ReachesReal(samples, runStart, i, -gateThreshold)) {
+          armedSide = -1;
+        }
+      }
+      if (i > runStart) {
+        steps += i - runStart;
+        previous = samples[i - 1];
+      }
+      if (i == count) {
+        break;
+      }
+      // The test of Process, at the level 0.0.
+      const double current = samples[i];
+      const bool crosses = Crosses<true>(previous, current);
+      if (crosses && (!kGated || armedSide == (previous > 0.0 ? 1 : -1))) {
+        sinceCrossing = AddOnes(sinceCrossing, steps);
+        steps = 0;
+        previousSample = previous;
+        CountCrossing(current, samplesReceived + i, 0.0);
+        if (kGated) {
+          armedSide = 0;
+        }
+      } else if (previous != 0.0 || current != 0.0) {
+        ++steps;
+      }
+      if (kGated) {
+        Arm(current);
+      }
+      previous = current;
+      ++i;
+    }
+    sinceCrossing = AddOnes(sinceCrossing, steps);
+    previousSample = previous;
+  }
+
   // The index of the first sample from `from` on that is not on the run's side.
-  template <class AllFour, class OnSide>
-  static int EndOfRun(const int* samples, int from, int count, AllFour allFour, OnSide onSide) {
+  template <class Sample, class AllFour, class OnSide>
+  static int EndOfRun(const Sample* samples, int from, int count, AllFour allFour, OnSide onSide) {
     int i = from;
     while (i + 4 <= count && allFour(samples + i)) {
       i += 4;
@@ -220,15 +333,25 @@ class BasicWavFreqMeter final : public IDataProcessor {
     return false;
   }
 
+  // Whether a sample of samples[from, to), all on the side of `bound`'s sign, lies at `bound` or
+  // beyond it.
+  static bool ReachesReal(const double* samples, int from, int to, double bound) {
+    for (int k = from; k < to; ++k) {
+      if (bound > 0.0 ? samples[k] >= bound : samples[k] <= bound) {
+        return true;
+      }
+    }
+    return false;
+  }
+
   // Out of line: it runs about twice per period, against once per sample for the rest.
 #if defined(__GNUC__)
   __attribute__((noinline))
 #endif
   void
-  CountCrossing(int current, std::int64_t position, double level) {
-    // The difference is taken in 64 bits so that no pair of int samples can overflow it.
-    const std::int64_t step = static_cast<std::int64_t>(current) - previousSample;
-    const double d = static_cast<double>(step);
+  CountCrossing(double current, std::int64_t position, double level) {
+    // Exact for integer samples, whose differences need at most 33 bits.
+    const double d = current - previousSample;
     // The crossing's place between the previous sample (0) and the current one (1).
     const double fraction = std::fabs(d) > 0.1 ? (level - previousSample) / d : 0.5;
     sinceCrossing = sinceCrossing + fraction;
@@ -269,15 +392,16 @@ class BasicWavFreqMeter final : public IDataProcessor {
            distance > (intervalSum + intervalSum) / static_cast<double>(intervals.size());
   }
 
-  void WorkOffBacklog(int sample, double level) {
+  template <bool kReal>
+  void WorkOffBacklog(double sample, double level) {
     // The provider has caught up: work off the held-back samples oldest first, each at its own
     // stream position, for as long as the provider's count covers them.
     std::int64_t position = samplesReceived - static_cast<std::int64_t>(pendingSamples.size());
     pendingSamples.push_back(sample);
     do {
-      const int current = pendingSamples.front();
+      const double current = pendingSamples.front();
       pendingSamples.pop_front();
-      Process(current, position, level);
+      Process<kReal>(current, position, level);
       ++position;
     } while (!pendingSamples.empty() && !(mean.GetSampleCount() < static_cast<double>(position)));
   }
@@ -285,13 +409,13 @@ class BasicWavFreqMeter final : public IDataProcessor {
   Mean& mean;
   Writer& writer;
   const int windowLength;
-  int previousSample = 0;
+  double previousSample = 0.0;
   const double sampleRate;
   std::int64_t samplesReceived = 0;
   double sinceCrossing = 0.0;
   double intervalSum = 0.0;
   RingQueue<double> intervals;
-  RingQueue<int> pendingSamples;
+  RingQueue<double> pendingSamples;
   bool gated = false;
   double gateThreshold = 0.0;
   std::int64_t armingSample = INT64_MAX;  // the least integer sample at or above gateThreshold

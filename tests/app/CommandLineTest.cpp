@@ -94,6 +94,21 @@ TEST(CommandLineTest, GateAndStatsOptions) {
   EXPECT_EQ(Parse({"-statsx", "a", "b"}).outcome, CommandLine::Outcome::kUnknownOption);
 }
 
+TEST(CommandLineTest, BandIsTwoWholeNumbersOfHertzInOrder) {
+  CommandLine line = Parse({"-band:45-55", "a", "b"});
+  EXPECT_EQ(line.outcome, CommandLine::Outcome::kRun);
+  EXPECT_TRUE(line.band);
+  EXPECT_EQ(line.bandLow, 45);
+  EXPECT_EQ(line.bandHigh, 55);
+  EXPECT_FALSE(Parse({"a", "b"}).band);
+  EXPECT_EQ(Parse({"-band:1-2147483647", "a", "b"}).bandHigh, 2147483647);
+  for (const char* band : {"-band:", "-band:45", "-band:45-", "-band:-45-55", "-band:55-45",
+                           "-band:45-45", "-band:0-10", "-band:45-55x", "-band:45 -55",
+                           "-band:+45-55", "-band:45-2147483648", "-band:4.5-55"}) {
+    EXPECT_EQ(Parse({band, "a", "b"}).outcome, CommandLine::Outcome::kBadBand) << band;
+  }
+}
+
 TEST(CommandLineTest, ZeroValueRateIsRefused) {
   EXPECT_EQ(Parse({"-rate:0", "a", "b"}).outcome, CommandLine::Outcome::kZeroRate);
   EXPECT_EQ(Parse({"-rate:", "a", "b"}).outcome, CommandLine::Outcome::kZeroRate);

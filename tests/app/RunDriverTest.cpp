@@ -29,6 +29,7 @@ struct Script {
   bool writerFailsOnFlush = false;
   std::vector<std::string> events;
   std::vector<int> samples;
+  std::vector<double> realSamples;
   int windowLength = 0;
   double interval = 0;
   // Starts at 0 whenever a script is made or replaced by a fresh one.
@@ -146,6 +147,9 @@ class FakeMeter final : public IDataProcessor {
   void ProcessSample(int sample) override { script.samples.push_back(sample); }
   void ProcessBlock(const int* samples, int count) override {
     script.samples.insert(script.samples.end(), samples, samples + count);
+  }
+  void ProcessBlock(const double* samples, int count) override {
+    script.realSamples.insert(script.realSamples.end(), samples, samples + count);
   }
   double GetTime() override { return 0; }
   void SetGate(double) {}

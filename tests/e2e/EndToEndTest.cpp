@@ -62,7 +62,22 @@ TEST_F(EndToEndTest, BadOptionsTouchNoFile) {
   // The unknown option wins over the zero rate because the loop stops there.
   result = RunTool({"-rate:0", "-x", "/nonexistent.wav", out.Path()});
   EXPECT_EQ(result.out, kBanner + "Unknown command line option: -x\n");
+  result = RunTool({"-band:55-45", "/nonexistent.wav", out.Path()});
+  EXPECT_EQ(result.code, 1);
+  EXPECT_EQ(result.out,
+            kBanner + "Band must be given as -band:L-H, in whole hertz with 0 < L < H.\n");
   EXPECT_FALSE(std::filesystem::exists(out.Path()));
+}
+
+TEST_F(EndToEndTest, BandThatTheSampleRateCannotHoldIsRefusedBeforeTheResultFile) {
+  TempFile wav(".wav", PcmWav(1, 8001, 16, Frames16({Sine(1000, 9000, 8001, 800)})));
+  TempFile out(".txt");
+  Result result = RunTool({"-band:900-4001", wav.Path(), out.Path()});
+  EXPECT_EQ(result.code, 2);
+  EXPECT_EQ(result.out,
+            kBanner + "\nError! (0) Band must end below half the sample rate, 4000.5 Hz.\n");
+  EXPECT_FALSE(std::filesystem::exists(out.Path()));
+  EXPECT_EQ(RunTool({"-band:900-4000", wav.Path(), out.Path()}).code, 0);
 }
 
 TEST_F(EndToEndTest, UnusableInputsGiveCode2AndTheirErrorLine) {

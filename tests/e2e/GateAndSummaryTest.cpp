@@ -130,6 +130,35 @@ TEST_F(GateAndSummaryTest, GatedTableHasNoLineFromAGapOrADip) {
   }
 }
 
+TEST_F(GateAndSummaryTest, BandPassFilterTakesTheNoiseAndKeepsTheTimes) {
+  // 1000 Hz at -6 dBFS, 48000 Hz, in white noise 20 dB below it: the noise's crossings read
+  // tens of hertz off; through the filter every line is within a hertz.
+  const std::vector<double> tone = WowTone(1001, 16384, 48000, 48000, 0.0, 1.0);
+  TempFile noisy(".wav", PcmWav(1, 48000, 16, Frames16({WithNoise(tone, 1158.0, 9)})));
+  TempFile out(".txt");
+  ASSERT_EQ(RunTool({noisy.Path(), out.Path()}).code, 0);
+  double worst = 0.0;
+  for (double frequency : FrequenciesFrom(ReadText(out.Path()), 0.01)) {
+    worst = std::fmax(worst, std::fabs(frequency - 1001.0));
+  }
+  EXPECT_GT(worst, 20.0);
+  ASSERT_EQ(RunTool({"-band:900-1100", noisy.Path(), out.Path()}).code, 0);
+  for (double frequency : FrequenciesFrom(ReadText(out.Path()), 0.01)) {
+    EXPECT_NEAR(frequency, 1001.0, 1.0);
+  }
+  // A clean tone's lines come at the same times through the filter: it delays nothing. (Within
+  // the filter's span of either end of the file, which it takes as silence, its output fades.)
+  TempFile clean(".wav", PcmWav(1, 48000, 16, Frames16({WithNoise(tone, 0.0, 1)})));
+  ASSERT_EQ(RunTool({clean.Path(), out.Path()}).code, 0);
+  const std::vector<std::string> plain = Lines(ReadText(out.Path()));
+  ASSERT_EQ(RunTool({"-band:900-1100", clean.Path(), out.Path()}).code, 0);
+  const std::vector<std::string> filtered = Lines(ReadText(out.Path()));
+  ASSERT_EQ(filtered.size(), plain.size());
+  for (std::size_t i = 10; i < plain.size() - 10; ++i) {
+    EXPECT_NEAR(std::stod(filtered[i]), std::stod(plain[i]), 2e-6) << i;
+  }
+}
+
 TEST_F(GateAndSummaryTest, GateLevelIsRelativeToTheFullScaleOfTheSampleWidth) {
   // -6 dBFS is 64.2 for 8-bit samples and 4204684 for 24-bit ones: tones just below it count no
   // crossing, tones just above it do.

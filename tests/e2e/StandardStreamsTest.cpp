@@ -37,6 +37,14 @@ const std::string kUsage =
     "         R=100 - means 100 times per second\n"
     "         K=200 - means 200 times per second\n";
 
+// Help that is asked for lists the options that came after the usage block too.
+const std::string kMoreOptions =
+    "-gate:N - counts a zero crossing only once the signal has reached N dBFS (N from -120 to "
+    "-1)\n"
+    "-band:L-H - measures through a band-pass filter from L to H Hz (0 < L < H)\n"
+    "-stats - prints the mean, drift, wow and flutter after the run\n"
+    "- as <input.wav> reads standard input, as <output.txt> writes the table to standard output\n";
+
 TEST_F(StandardStreamsTest, TableGoesToStandardOutputAndTheConsoleToStandardError) {
   const Bytes file =
       PcmWav(2, 8000, 16, Frames16({Sine(440, 9000, 8000, 12000), Sine(1000, 9000, 8000, 12000)}));
@@ -72,7 +80,7 @@ TEST_F(StandardStreamsTest, HelpAndVersionSucceed) {
   for (const char* ask : {"-h", "--help", "-?"}) {
     ToolResult help = RunTool({ask});
     EXPECT_EQ(help.code, 0) << ask;
-    EXPECT_EQ(help.out, kBanner + "\n Command line: " + Tool() + kUsage) << ask;
+    EXPECT_EQ(help.out, kBanner + "\n Command line: " + Tool() + kUsage + kMoreOptions) << ask;
     EXPECT_EQ(help.err, "");
   }
   ToolResult version = RunTool({"--version"});

@@ -1,0 +1,182 @@
+#include "dsp/BandPass.h"
+
+#include <cmath>
+
+#include "dsp/FirDesign.h"
+#include "dsp/Pair.h"
+#include "dsp/Turns.h"
+
+namespace wavfreq {
+
+namespace {
+
+// The low rate is this many times the band's width with its transitions: the straight-line
+// averaging into it and out of it then keeps what lies a low rate away from the band's edges
+// 43 dB or more below it, and far more near its centre. The FIR's work grows with the square of
+// this factor.
+constexpr double kOversampling = 3.0;
+// Blocks after which the oscillator's phase is set afresh from the exact phase.
+constexpr std::int64_t kPhaseRefresh = 256;
+constexpr double kStopBandDb = 80.0;
+// Bounds on the tables of one block and on the FIR; a band too narrow for them gets a wider
+// transition.
+constexpr int kMaxDecimation = 1 << 16;
+constexpr std::size_t kMaxTaps = 8191;
+
+}  // namespace
+
+BandPass::BandPass(int sampleRate, int low, int high) {
+  const double rate = static_cast<double>(sampleRate);
+  const double width = static_cast<double>(high - low);
+  // Outside the band, room for half its width; near 0 Hz or half the rate, what is left there:
+  // the band's mirror image below 0 Hz and above half the rate must stay out.
+  const double transition =
+      std::fmin(width * 1.0, std::fmin(2.0 * low, rate - 2.0 * static_cast<double>(high)));
+  const double wanted = std::floor(rate / (kOversampling * (width + transition)));
+  decimation = static_cast<int>(std::fmax(1.0, std::fmin(wanted, kMaxDecimation)));
+  const double reduced = rate / static_cast<double>(decimation);
+  taps =
+      FirDesign::KaiserLowPass(width * 0.5 / reduced, transition / reduced, kStopBandDb, kMaxTaps);
+  centreHalfHertz = static_cast<std::uint64_t>(low) + static_cast<std::uint64_t>(high);
+  turnDivisor = 2 * static_cast<std::uint64_t>(sampleRate);
+
+  // Per place i in a block: the oscillator e^(j 2 pi centre i / rate), with the weights of the
+  // triangle that averages into the low rate (conjugated: it moves the band down) and of the
+  // straight line that interpolates out of it.
+  const std::size_t m = static_cast<std::size_t>(decimation);
+  tableStride = (m + 1) & ~std::size_t{1};
+  averaging.assign(4 * m, 0.0);
+  interpolation.assign(kTables * tableStride, 0.0);
+  const double steps = static_cast<double>(decimation);
+  const double squared = steps * steps;
+  for (std::size_t i = 0; i < m; ++i) {
+    const std::uint64_t turn = centreHalfHertz % turnDivisor * i % turnDivisor;
+    const Turns oscillator =
+        Turns::Of(static_cast<double>(turn) / static_cast<double>(turnDivisor));
+    const double rest = static_cast<double>(m - i);
+    const double done = static_cast<double>(i);
+    averaging[4 * i + kAre] = rest / squared * oscillator.cosine;
+    averaging[4 * i + kAim] = -(rest / squared * oscillator.sine);
+    averaging[4 * i + kBre] = done / squared * oscillator.cosine;
+    averaging[4 * i + kBim] = -(done / squared * oscillator.sine);
+    interpolation[kPre * tableStride + i] = rest / steps * oscillator.cosine;
+    interpolation[kPim * tableStride + i] = rest / steps * oscillator.sine;
+    interpolation[kQre * tableStride + i] = done / steps * oscillator.cosine;
+    interpolation[kQim * tableStride + i] = done / steps * oscillator.sine;
+  }
+  const Turns step = Turns::Of(BlockTurns(1));
+  stepCosine = step.cosine;
+  stepSine = step.sine;
+  lowRate.assign(4 * taps.size(), 0.0);
+  for (double tap : taps) {
+    tapPairs.push_back(tap);
+    tapPairs.push_back(tap);
+  }
+  ready.assign(kOutputBatch + m, 0.0);
+}
+
+void BandPass::Advance(Phasor& phasor) const {
+  ++phasor.block;
+  if (phasor.block % kPhaseRefresh == 0) {
+    const Turns exact = Turns::Of(BlockTurns(phasor.block));
+    phasor.cosine = exact.cosine;
+    phasor.sine = exact.sine;
+    return;
+  }
+  const double c = phasor.cosine * stepCosine - phasor.sine * stepSine;
+  const double s = phasor.sine * stepCosine + phasor.cosine * stepSine;
+  phasor.cosine = c;
+  phasor.sine = s;
+}
+
+double BandPass::BlockTurns(std::int64_t blockIndex) const {
+  const std::uint64_t start =
+      static_cast<std::uint64_t>(blockIndex) * static_cast<std::uint64_t>(decimation);
+  const std::uint64_t turn = start % turnDivisor * (centreHalfHertz % turnDivisor) % turnDivisor;
+  return static_cast<double>(turn) / static_cast<double>(turnDivisor);
+}
+
+void BandPass::EndInputBlock() {
+  double a[4];  // the block's sums, kAre to kBim, their two parts added in one fixed order
+  for (int q = 0; q < 4; ++q) {
+    a[q] = sums[0][q] + sums[1][q];
+    sums[0][q] = sums[1][q] = 0.0;
+  }
+  // The block's sums were taken against the oscillator from the block's start; the phase at
+  // that start turns them to the phase of the whole stream.
+  const double c = inputPhase.cosine;
+  const double s = inputPhase.sine;
+  // This value: the first half of its triangle from this block, the second from the last one.
+  const double re = c * a[kAre] + s * a[kAim] + carry[0];
+  const double im = c * a[kAim] - s * a[kAre] + carry[1];
+  carry[0] = c * a[kBre] + s * a[kBim];
+  carry[1] = c * a[kBim] - s * a[kBre];
+  Advance(inputPhase);
+  inBlock = 0;
+  PushLowRate(re, im);
+}
+
+void BandPass::PushLowRate(double re, double im) {
+  const std::size_t n = taps.size();
+  lowRate[2 * lowAt] = lowRate[2 * (lowAt + n)] = re;
+  lowRate[2 * lowAt + 1] = lowRate[2 * (lowAt + n) + 1] = im;
+  lowAt = lowAt + 1 == n ? 0 : lowAt + 1;
+  const std::int64_t newest = lowCount++;
+  // The last n values, oldest first, lie from lowAt on; the filter is centred on the middle one.
+  const std::size_t half = n / 2;
+  const double* centre = lowRate.data() + 2 * (lowAt + half);
+  const double* tap = tapPairs.data() + 2 * half;
+  Pair f = Pair::LoadAligned(tap) * Pair::LoadAligned(centre);
+#if defined(__GNUC__)
+#pragma GCC unroll 4
+#endif
+  for (std::size_t t = 1; t <= half; ++t) {
+    f += Pair::LoadAligned(tap + 2 * t) *
+         (Pair::LoadAligned(centre + 2 * t) + Pair::LoadAligned(centre - 2 * t));
+  }
+  const double fr = f.Low();
+  const double fi = f.High();
+  const std::int64_t index = newest - static_cast<std::int64_t>(half);
+  if (index >= 1) {
+    const double next[2] = {fr, fi};
+    EmitOutputBlock(next);
+  }
+  if (index >= 0) {
+    filtered[0] = fr;
+    filtered[1] = fi;
+  }
+}
+
+void BandPass::EmitOutputBlock(const double* next) {
+  // Both ends of the block's straight line, turned to the oscillator's phase at its start and
+  // doubled: the band's image at negative frequencies was dropped with the conjugate.
+  const double c = outputPhase.cosine;
+  const double s = outputPhase.sine;
+  const double fromRe = 2.0 * (filtered[0] * c - filtered[1] * s);
+  const double fromIm = 2.0 * (filtered[0] * s + filtered[1] * c);
+  const double toRe = 2.0 * (next[0] * c - next[1] * s);
+  const double toIm = 2.0 * (next[0] * s + next[1] * c);
+  const std::size_t m = static_cast<std::size_t>(decimation);
+  const double* pRe = interpolation.data() + kPre * tableStride;
+  const double* pIm = interpolation.data() + kPim * tableStride;
+  const double* qRe = interpolation.data() + kQre * tableStride;
+  const double* qIm = interpolation.data() + kQim * tableStride;
+  double* out = ready.data() + readyCount;
+  const Pair fr(fromRe), fi(fromIm), tr(toRe), ti(toIm);
+  std::size_t i = 0;
+#if defined(__GNUC__)
+#pragma GCC unroll 4
+#endif
+  for (; i + 2 <= m; i += 2) {
+    const Pair y = fr * Pair::LoadAligned(pRe + i) - fi * Pair::LoadAligned(pIm + i) +
+                   tr * Pair::LoadAligned(qRe + i) - ti * Pair::LoadAligned(qIm + i);
+    y.Store(out + i);
+  }
+  if (i < m) {
+    out[i] = fromRe * pRe[i] - fromIm * pIm[i] + toRe * qRe[i] - toIm * qIm[i];
+  }
+  readyCount += m;
+  Advance(outputPhase);
+}
+
+}  // namespace wavfreq

@@ -1,0 +1,191 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "dsp/Pair.h"
+
+namespace wavfreq {
+
+/// A linear-phase band-pass filter for a stream of samples, cheap enough to run ahead of the
+/// meter on hours of audio. The band is moved down to 0 Hz (the samples times a complex
+/// oscillator at its centre), averaged into one value per `Decimation()` samples with triangular
+/// weights, low-passed at that low rate by a Kaiser-window FIR, interpolated back along straight
+/// lines and moved up again. Every step is symmetric in time, so the output has no delay: output
+/// sample n is the filtered signal at input sample n, and the input is taken as 0 before the
+/// first sample and after the last.
+///
+/// The band is given by its edges in hertz, where the response is half (-6 dB); the transition
+/// bands outside them are half the band's width, narrower only where 0 Hz or half the sample rate
+/// leave no room, and 80 dB down at their far edge. The coefficients come from additions,
+/// multiplications, divisions and square roots in a fixed order: the output is the same to the
+/// bit on every platform.
+class BandPass {
+ public:
+  /// For 0 < low < high and 2 high < sampleRate (see Fits).
+  BandPass(int sampleRate, int low, int high);
+
+  /// Whether the band lies inside what the sample rate can hold: 0 < low < high < rate / 2.
+  static bool Fits(int sampleRate, int low, int high) {
+    return low > 0 && low < high && 2 * static_cast<std::int64_t>(high) < sampleRate;
+  }
+
+  /// Takes the next `count` samples and hands the output samples that are ready to
+  /// `sink(const double* values, int count)`, in order, in one or more calls.
+  template <class Sample, class Sink>
+  void Process(const Sample* samples, int count, Sink&& sink) {
+    for (int done = 0; done < count;) {
+      const int take = std::min(count - done, decimation - inBlock);
+      Accumulate(samples + done, take);
+      done += take;
+      inBlock += take;
+      inputCount += take;
+      if (inBlock == decimation) {
+        EndInputBlock();
+        if (readyCount + static_cast<std::size_t>(decimation) > kOutputBatch) {
+          Hand(sink);
+        }
+      }
+    }
+    Hand(sink);
+  }
+
+  /// After the last sample: hands out the rest, as if silence followed.
+  template <class Sink>
+  void Finish(Sink&& sink) {
+    const std::int64_t total = inputCount;
+    while (handedOut + static_cast<std::int64_t>(readyCount) < total) {
+      // The rest of the block is silence, which adds nothing to its sums.
+      inBlock = decimation;
+      EndInputBlock();
+      if (readyCount + static_cast<std::size_t>(decimation) > kOutputBatch) {
+        Hand(sink, total);
+      }
+    }
+    Hand(sink, total);
+  }
+
+  /// Samples averaged into one value of the low rate.
+  int Decimation() const { return decimation; }
+  /// Taps of the FIR filter at the low rate.
+  std::size_t Taps() const { return taps.size(); }
+
+ private:
+  static constexpr std::size_t kOutputBatch = 4096;
+
+  // Adds the samples' products with the block's four averaging weights, which lie side by side
+  // per place in the block. Samples at even and odd places go to separate sums, so that the
+  // additions do not wait on each other; the two are added at the block's end, in a fixed
+  // order, so the output does not depend on how the input is cut up.
+  template <class Sample>
+  void Accumulate(const Sample* samples, int count) {
+    const double* w = averaging.data();
+    // The block's A and B sums, each real and imaginary, for even and for odd places.
+    Pair aEven = Pair::Load(sums[0]);
+    Pair bEven = Pair::Load(sums[0] + 2);
+    Pair aOdd = Pair::Load(sums[1]);
+    Pair bOdd = Pair::Load(sums[1] + 2);
+    int i = inBlock;
+    const int end = inBlock + count;
+    const Sample* x = samples - inBlock;
+    if (i < end && (i & 1) != 0) {
+      const Pair value(static_cast<double>(x[i]));
+      aOdd += value * Pair::LoadAligned(w + 4 * i);
+      bOdd += value * Pair::LoadAligned(w + 4 * i + 2);
+      ++i;
+    }
+#if defined(__GNUC__)
+#pragma GCC unroll 2
+#endif
+    for (; i + 2 <= end; i += 2) {
+      const Pair first(static_cast<double>(x[i]));
+      const Pair second(static_cast<double>(x[i + 1]));
+      const double* at = w + 4 * i;
+      aEven += first * Pair::LoadAligned(at);
+      bEven += first * Pair::LoadAligned(at + 2);
+      aOdd += second * Pair::LoadAligned(at + 4);
+      bOdd += second * Pair::LoadAligned(at + 6);
+    }
+    if (i < end) {
+      const Pair value(static_cast<double>(x[i]));
+      aEven += value * Pair::LoadAligned(w + 4 * i);
+      bEven += value * Pair::LoadAligned(w + 4 * i + 2);
+    }
+    aEven.Store(sums[0]);
+    bEven.Store(sums[0] + 2);
+    aOdd.Store(sums[1]);
+    bOdd.Store(sums[1] + 2);
+  }
+
+  /// Hands out what is ready, up to `limit` samples of output in all.
+  template <class Sink>
+  void Hand(Sink&& sink, std::int64_t limit = INT64_MAX) {
+    std::size_t count = readyCount;
+    if (static_cast<std::int64_t>(count) > limit - handedOut) {
+      count = static_cast<std::size_t>(limit - handedOut);
+    }
+    if (count > 0) {
+      sink(ready.data(), static_cast<int>(count));
+      handedOut += static_cast<std::int64_t>(count);
+    }
+    readyCount = 0;
+  }
+
+  /// The oscillator's phase at the start of a block, turned on from block to block by one
+  /// multiplication, and set afresh from the exact phase every so often so that rounding does
+  /// not build up.
+  struct Phasor {
+    double cosine = 1.0;
+    double sine = 0.0;
+    std::int64_t block = 0;
+  };
+
+  void EndInputBlock();
+  void PushLowRate(double re, double im);
+  void EmitOutputBlock(const double* next);
+  void Advance(Phasor& phasor) const;
+  /// The oscillator's phase at sample `blockIndex` x the decimation, as a fraction of a turn:
+  /// exact integer arithmetic on the centre frequency in half hertz.
+  double BlockTurns(std::int64_t blockIndex) const;
+
+  // What a sample adds to the value of its block (A) and of the next (B), real and imaginary,
+  // side by side in `averaging`; and the interpolation's tables, each `decimation` long, one
+  // after the other in `interpolation`, each from an even place (16-byte aligned).
+  enum Averaging { kAre, kAim, kBre, kBim };
+  enum Interpolation { kPre, kPim, kQre, kQim, kTables };
+
+  int decimation = 1;
+  std::size_t tableStride = 2;        // decimation rounded up to even
+  std::uint64_t centreHalfHertz = 0;  // low + high: the centre in units of 0.5 Hz
+  std::uint64_t turnDivisor = 1;      // 2 x the sample rate: half hertz per turn and sample
+  std::vector<double> averaging;
+  std::vector<double> interpolation;
+  std::vector<double> taps;      // symmetric, odd in number
+  std::vector<double> tapPairs;  // each tap twice, for a real and an imaginary part at once
+  double stepCosine = 1.0;       // the oscillator's turn over one block
+  double stepSine = 0.0;
+
+  // Input side: the block being filled, its sums and what the previous block left for this one.
+  int inBlock = 0;
+  std::int64_t inputCount = 0;
+  double sums[2][4] = {};  // by place in the block modulo 2, and kAre to kBim
+  double carry[2] = {0.0, 0.0};
+  Phasor inputPhase;
+
+  // The low-rate values, real and imaginary parts side by side, twice over so that the last
+  // `taps` of them lie in one piece.
+  std::vector<double> lowRate;
+  std::size_t lowAt = 0;
+  std::int64_t lowCount = 0;
+
+  // Output side: the filtered low-rate value at the start of the next output block.
+  double filtered[2] = {0.0, 0.0};
+  Phasor outputPhase;
+  std::vector<double> ready;
+  std::size_t readyCount = 0;
+  std::int64_t handedOut = 0;
+};
+
+}  // namespace wavfreq

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cmath>
+
+namespace wavfreq {
+
+/// Sine and cosine of an angle given in turns (1 turn = 2 pi), from additions, multiplications
+/// and rounding alone. The C library's sin and cos differ in the last bit from one platform to
+/// the next; filters designed with these give the same coefficients, and so the same result
+/// bytes, on every platform. Accurate to a few units in the last place.
+struct Turns {
+  double sine = 0.0;
+  double cosine = 1.0;
+
+  static Turns Of(double turns) {
+    // To the quadrant nearest the angle, exactly: scaling by 4 and subtracting a nearby integer
+    // lose nothing. What is left lies within an eighth of a turn: |angle| <= pi / 4.
+    const double quarters = std::fmod(turns, 1.0) * 4.0;
+    const double quadrant = std::floor(quarters + 0.5);
+    const double angle = (quarters - quadrant) * (kPi * 0.5);
+    const double square = angle * angle;
+    // Taylor series to the 17th and 18th power: the first term left out is below 2^-60.
+    double s = 1.0 / 355687428096000.0;   // 1/17!
+    double c = 1.0 / 6402373705728000.0;  // 1/18!
+    for (int k = 15; k >= 1; k -= 2) {
+      s = s * square * -1.0 + kInverseFactorials[k];
+      c = c * square * -1.0 + kInverseFactorials[k + 1];
+    }
+    s = s * angle;
+    c = c * square * -1.0 + 1.0;
+    Turns result;
+    switch ((static_cast<int>(quadrant) % 4 + 4) % 4) {
+      case 0:
+        result.sine = s;
+        result.cosine = c;
+        break;
+      case 1:
+        result.sine = c;
+        result.cosine = -s;
+        break;
+      case 2:
+        result.sine = -s;
+        result.cosine = -c;
+        break;
+      default:
+        result.sine = -c;
+        result.cosine = s;
+        break;
+    }
+    return result;
+  }
+
+  static constexpr double kPi = 3.14159265358979323846;
+
+ private:
+  // 1/k! for k = 0 to 16, each rounded once from its exact value.
+  static constexpr double kInverseFactorials[17] = {1.0,
+                                                    1.0,
+                                                    1.0 / 2.0,
+                                                    1.0 / 6.0,
+                                                    1.0 / 24.0,
+                                                    1.0 / 120.0,
+                                                    1.0 / 720.0,
+                                                    1.0 / 5040.0,
+                                                    1.0 / 40320.0,
+                                                    1.0 / 362880.0,
+                                                    1.0 / 3628800.0,
+                                                    1.0 / 39916800.0,
+                                                    1.0 / 479001600.0,
+                                                    1.0 / 6227020800.0,
+                                                    1.0 / 87178291200.0,
+                                                    1.0 / 1307674368000.0,
+                                                    1.0 / 20922789888000.0};
+};
+
+}  // namespace wavfreq

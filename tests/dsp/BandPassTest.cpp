@@ -1,0 +1,114 @@
+#include "dsp/BandPass.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace wavfreq {
+namespace {
+
+// The filter's output for the whole input, given in pieces of random sizes.
+std::vector<double> Filter(BandPass& filter, const std::vector<double>& input,
+                           std::uint32_t seed = 1) {
+  std::vector<double> output;
+  const auto keep = [&output](const double* values, int count) {
+    output.insert(output.end(), values, values + count);
+  };
+  std::mt19937 random(seed);
+  for (std::size_t done = 0; done < input.size();) {
+    const std::size_t count = std::min<std::size_t>(random() % 5000 + 1, input.size() - done);
+    filter.Process(input.data() + done, static_cast<int>(count), keep);
+    done += count;
+  }
+  filter.Finish(keep);
+  return output;
+}
+
+std::vector<double> Tone(double frequency, int rate, std::size_t count) {
+  std::vector<double> samples(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    samples[i] =
+        1000.0 * std::sin(2.0 * std::acos(-1.0) * frequency * static_cast<double>(i) / rate + 0.3);
+  }
+  return samples;
+}
+
+// The largest difference between two signals over their middle half, relative to 1000.
+double MiddleDifference(const std::vector<double>& a, const std::vector<double>& b, double scale) {
+  double largest = 0.0;
+  for (std::size_t i = a.size() / 4; i < 3 * a.size() / 4; ++i) {
+    largest = std::fmax(largest, std::fabs(a[i] - scale * b[i]));
+  }
+  return largest / 1000.0;
+}
+
+TEST(BandPassTest, PassesTheBandInPlaceHalvesItsEdgesAndStopsTheRest) {
+  const int rate = 8000;
+  const std::size_t count = 16000;
+  struct Case {
+    double frequency;
+    double gain;
+    double tolerance;
+  };
+  // In place: the output is the tone itself, not a delayed copy, at the centre and off it. The
+  // edges are at about half gain: the averaging into the low rate and out of it droops there.
+  for (const Case& c :
+       {Case{1000, 1.0, 1e-6}, Case{980, 1.0, 0.01}, Case{900, 0.5, 0.03}, Case{1100, 0.5, 0.03},
+        Case{790, 0.0, 1e-4}, Case{1210, 0.0, 1e-4}, Case{50, 0.0, 1e-4}, Case{3999, 0.0, 1e-4}}) {
+    BandPass filter(rate, 900, 1100);
+    const std::vector<double> tone = Tone(c.frequency, rate, count);
+    const std::vector<double> output = Filter(filter, tone);
+    ASSERT_EQ(output.size(), count);
+    EXPECT_LT(MiddleDifference(output, tone, c.gain), c.tolerance) << c.frequency;
+  }
+}
+
+TEST(BandPassTest, ImpulseResponseIsSymmetricAboutTheImpulse) {
+  // Linear phase with its delay taken off: an impulse comes out centred where it went in.
+  BandPass filter(44100, 45, 55);
+  const std::size_t at = 40 * static_cast<std::size_t>(filter.Decimation());
+  std::vector<double> impulse(2 * at + 1, 0.0);
+  impulse[at] = 1.0;
+  const std::vector<double> output = Filter(filter, impulse);
+  ASSERT_EQ(output.size(), impulse.size());
+  double peak = 0.0;
+  for (std::size_t k = 1; k < at; ++k) {
+    ASSERT_NEAR(output[at + k], output[at - k], 1e-12 * output[at]) << k;
+    peak = std::fmax(peak, std::fabs(output[at + k]));
+  }
+  EXPECT_GT(output[at], peak);
+}
+
+TEST(BandPassTest, OutputDoesNotDependOnHowTheInputIsCutUp) {
+  std::mt19937 random(3);
+  std::vector<double> noise(30000);
+  for (double& sample : noise) {
+    sample = static_cast<double>(random() % 20001) - 10000.0;
+  }
+  BandPass first(48000, 2800, 3500);
+  BandPass second(48000, 2800, 3500);
+  const std::vector<double> a = Filter(first, noise, 1);
+  const std::vector<double> b = Filter(second, noise, 2);
+  ASSERT_EQ(a.size(), noise.size());
+  EXPECT_EQ(a, b);
+  // Nothing in, nothing out.
+  BandPass idle(48000, 2800, 3500);
+  EXPECT_TRUE(Filter(idle, {}).empty());
+}
+
+TEST(BandPassTest, BandMustLieBelowHalfTheRate) {
+  EXPECT_TRUE(BandPass::Fits(44100, 45, 55));
+  EXPECT_TRUE(BandPass::Fits(44101, 1, 22050));
+  EXPECT_FALSE(BandPass::Fits(44100, 1, 22050));
+  EXPECT_FALSE(BandPass::Fits(44100, 0, 10));
+  EXPECT_FALSE(BandPass::Fits(44100, 10, 10));
+  // Bands that reach near 0 Hz or half the rate narrow their transitions and still work.
+  BandPass wide(8000, 10, 3990);
+  const std::vector<double> tone = Tone(2000, 8000, 20000);
+  EXPECT_LT(MiddleDifference(Filter(wide, tone), tone, 1.0), 1e-3);
+}
+
+}  // namespace
+}  // namespace wavfreq
