@@ -28,10 +28,10 @@ constexpr std::size_t kMaxTaps = 8191;
 BandPass::BandPass(int sampleRate, int low, int high) {
   const double rate = static_cast<double>(sampleRate);
   const double width = static_cast<double>(high - low);
-  // Outside the band, room for half its width; near 0 Hz or half the rate, what is left there:
-  // the band's mirror image below 0 Hz and above half the rate must stay out.
+  // A transition as wide as the band, centred on each edge; near 0 Hz or half the rate, what is
+  // left there: the band's mirror images below 0 Hz and above half the rate must stay out.
   const double transition =
-      std::fmin(width * 1.0, std::fmin(2.0 * low, rate - 2.0 * static_cast<double>(high)));
+      std::fmin(width, std::fmin(2.0 * low, rate - 2.0 * static_cast<double>(high)));
   const double wanted = std::floor(rate / (kOversampling * (width + transition)));
   decimation = static_cast<int>(std::fmax(1.0, std::fmin(wanted, kMaxDecimation)));
   const double reduced = rate / static_cast<double>(decimation);
@@ -45,7 +45,7 @@ BandPass::BandPass(int sampleRate, int low, int high) {
   // straight line that interpolates out of it.
   const std::size_t m = static_cast<std::size_t>(decimation);
   tableStride = (m + 1) & ~std::size_t{1};
-  averaging.assign(4 * m, 0.0);
+  averaging.assign(4 * tableStride, 0.0);
   interpolation.assign(kTables * tableStride, 0.0);
   const double steps = static_cast<double>(decimation);
   const double squared = steps * steps;
@@ -55,10 +55,10 @@ BandPass::BandPass(int sampleRate, int low, int high) {
         Turns::Of(static_cast<double>(turn) / static_cast<double>(turnDivisor));
     const double rest = static_cast<double>(m - i);
     const double done = static_cast<double>(i);
-    averaging[4 * i + kAre] = rest / squared * oscillator.cosine;
-    averaging[4 * i + kAim] = -(rest / squared * oscillator.sine);
-    averaging[4 * i + kBre] = done / squared * oscillator.cosine;
-    averaging[4 * i + kBim] = -(done / squared * oscillator.sine);
+    averaging[kAre * tableStride + i] = rest / squared * oscillator.cosine;
+    averaging[kAim * tableStride + i] = -(rest / squared * oscillator.sine);
+    averaging[kBre * tableStride + i] = done / squared * oscillator.cosine;
+    averaging[kBim * tableStride + i] = -(done / squared * oscillator.sine);
     interpolation[kPre * tableStride + i] = rest / steps * oscillator.cosine;
     interpolation[kPim * tableStride + i] = rest / steps * oscillator.sine;
     interpolation[kQre * tableStride + i] = done / steps * oscillator.cosine;
@@ -99,8 +99,8 @@ double BandPass::BlockTurns(std::int64_t blockIndex) const {
 void BandPass::EndInputBlock() {
   double a[4];  // the block's sums, kAre to kBim, their two parts added in one fixed order
   for (int q = 0; q < 4; ++q) {
-    a[q] = sums[0][q] + sums[1][q];
-    sums[0][q] = sums[1][q] = 0.0;
+    a[q] = sums[q][0] + sums[q][1];
+    sums[q][0] = sums[q][1] = 0.0;
   }
   // The block's sums were taken against the oscillator from the block's start; the phase at
   // that start turns them to the phase of the whole stream.

@@ -17,11 +17,13 @@ namespace wavfreq {
 /// sample n is the filtered signal at input sample n, and the input is taken as 0 before the
 /// first sample and after the last.
 ///
-/// The band is given by its edges in hertz, where the response is half (-6 dB); the transition
-/// bands outside them are half the band's width, narrower only where 0 Hz or half the sample rate
-/// leave no room, and 80 dB down at their far edge. The coefficients come from additions,
-/// multiplications, divisions and square roots in a fixed order: the output is the same to the
-/// bit on every platform.
+/// The band is given by its edges in hertz, where the response is about half (-6 dB). Each edge
+/// lies in the middle of a transition as wide as the band, narrower only where 0 Hz or half the
+/// sample rate leave no room: the full gain is reached only near the centre, and half a band's
+/// width beyond each edge the response is 80 dB down. A wide transition lets less noise through
+/// between the same edges, and no tone is measured at an edge anyway. The coefficients come from
+/// additions, multiplications, divisions and square roots in a fixed order: the output is the
+/// same to the bit on every platform.
 class BandPass {
  public:
   /// For 0 < low < high and 2 high < sampleRate (see Fits).
@@ -75,48 +77,51 @@ class BandPass {
  private:
   static constexpr std::size_t kOutputBatch = 4096;
 
-  // Adds the samples' products with the block's four averaging weights, which lie side by side
-  // per place in the block. Samples at even and odd places go to separate sums, so that the
-  // additions do not wait on each other; the two are added at the block's end, in a fixed
-  // order, so the output does not depend on how the input is cut up.
+  // Adds the samples' products with the block's four averaging weights. Samples at even and odd
+  // places go to separate sums, the two lanes of a pair, so that the additions do not wait on
+  // each other; the two are added at the block's end, in a fixed order, so the output does not
+  // depend on how the input is cut up.
   template <class Sample>
   void Accumulate(const Sample* samples, int count) {
     const double* w = averaging.data();
-    // The block's A and B sums, each real and imaginary, for even and for odd places.
-    Pair aEven = Pair::Load(sums[0]);
-    Pair bEven = Pair::Load(sums[0] + 2);
-    Pair aOdd = Pair::Load(sums[1]);
-    Pair bOdd = Pair::Load(sums[1] + 2);
+    const std::size_t stride = tableStride;
+    Pair sum[4];  // kAre to kBim, each even places low and odd places high
+    for (int q = 0; q < 4; ++q) {
+      sum[q] = Pair::Load(sums[q]);
+    }
     int i = inBlock;
     const int end = inBlock + count;
     const Sample* x = samples - inBlock;
     if (i < end && (i & 1) != 0) {
-      const Pair value(static_cast<double>(x[i]));
-      aOdd += value * Pair::LoadAligned(w + 4 * i);
-      bOdd += value * Pair::LoadAligned(w + 4 * i + 2);
+      AddOne(sum, Pair(0.0, static_cast<double>(x[i])), i - 1);
       ++i;
     }
 #if defined(__GNUC__)
 #pragma GCC unroll 2
 #endif
     for (; i + 2 <= end; i += 2) {
-      const Pair first(static_cast<double>(x[i]));
-      const Pair second(static_cast<double>(x[i + 1]));
-      const double* at = w + 4 * i;
-      aEven += first * Pair::LoadAligned(at);
-      bEven += first * Pair::LoadAligned(at + 2);
-      aOdd += second * Pair::LoadAligned(at + 4);
-      bOdd += second * Pair::LoadAligned(at + 6);
+      const Pair value(static_cast<double>(x[i]), static_cast<double>(x[i + 1]));
+      for (int q = 0; q < 4; ++q) {
+        sum[q] += value * Pair::LoadAligned(w + static_cast<std::size_t>(q) * stride +
+                                            static_cast<std::size_t>(i));
+      }
     }
     if (i < end) {
-      const Pair value(static_cast<double>(x[i]));
-      aEven += value * Pair::LoadAligned(w + 4 * i);
-      bEven += value * Pair::LoadAligned(w + 4 * i + 2);
+      AddOne(sum, Pair(static_cast<double>(x[i]), 0.0), i);
     }
-    aEven.Store(sums[0]);
-    bEven.Store(sums[0] + 2);
-    aOdd.Store(sums[1]);
-    bOdd.Store(sums[1] + 2);
+    for (int q = 0; q < 4; ++q) {
+      sum[q].Store(sums[q]);
+    }
+  }
+
+  // One sample in one lane of the pair of places from `even` on, 0.0 in the other: adding 0.0 x
+  // the weight leaves that lane's sum as it is.
+  void AddOne(Pair* sum, const Pair& value, int even) const {
+    for (int q = 0; q < 4; ++q) {
+      sum[q] +=
+          value * Pair::LoadAligned(averaging.data() + static_cast<std::size_t>(q) * tableStride +
+                                    static_cast<std::size_t>(even));
+    }
   }
 
   /// Hands out what is ready, up to `limit` samples of output in all.
@@ -151,8 +156,9 @@ class BandPass {
   double BlockTurns(std::int64_t blockIndex) const;
 
   // What a sample adds to the value of its block (A) and of the next (B), real and imaginary,
-  // side by side in `averaging`; and the interpolation's tables, each `decimation` long, one
-  // after the other in `interpolation`, each from an even place (16-byte aligned).
+  // in `averaging`; and the interpolation's tables in `interpolation`. Each table is
+  // `decimation` long, padded with 0.0 to `tableStride`, so that each starts at an even place
+  // (16-byte aligned).
   enum Averaging { kAre, kAim, kBre, kBim };
   enum Interpolation { kPre, kPim, kQre, kQim, kTables };
 
@@ -170,7 +176,7 @@ class BandPass {
   // Input side: the block being filled, its sums and what the previous block left for this one.
   int inBlock = 0;
   std::int64_t inputCount = 0;
-  double sums[2][4] = {};  // by place in the block modulo 2, and kAre to kBim
+  double sums[4][2] = {};  // kAre to kBim, by place in the block modulo 2
   double carry[2] = {0.0, 0.0};
   Phasor inputPhase;
 
