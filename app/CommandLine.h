@@ -41,8 +41,10 @@ class CommandLine {
   std::string unknownOption;
   std::string inputPath;
   std::string outputPath;
-  /// "-" as a path: standard input for the WAV file, standard output for the result table.
+  /// "-" as a path: standard input for the WAV file, standard output for the result table. This
+  /// is the one place that gives "-" its meaning; the components below take streams.
   static constexpr const char* kStandardStream = "-";
+  static bool IsStandardStream(const std::string& path) { return path == kStandardStream; }
   int channel = 0;
   int valueRate = 100;
   /// 2 x the value rate unless given; a negative rate is kept as it is.

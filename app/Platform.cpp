@@ -1,12 +1,9 @@
 #include "app/Platform.h"
 
+#include "core/WindowsApi.h"
+
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
 #include <io.h>
-#include <windows.h>
 #else
 #include <sys/stat.h>
 #include <sys/types.h>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CommandLine.h"
 #include "app/Interruption.h"
 #include "meter/ConstMean.h"
 #include "meter/WavFreqMeter.h"
@@ -16,10 +17,13 @@ class ProductFactory {
  public:
   using Meter = BasicWavFreqMeter<ConstMean, FileDataWriter>;
 
-  /// The input is watched, so that a signal ends a wait for a pipe.
+  /// The path "-" is standard input. The input is watched, so that a signal ends a wait for a
+  /// pipe.
   WavFileSource MakeSource() {
     return WavFileSource([](const char* path) -> std::unique_ptr<IByteStream> {
-      std::unique_ptr<FileByteStream> stream = FileByteStream::Open(path);
+      std::unique_ptr<FileByteStream> stream = CommandLine::IsStandardStream(path)
+                                                   ? FileByteStream::StandardInput()
+                                                   : FileByteStream::Open(path);
       if (stream != nullptr) {
         Interruption::WatchInput(stream->Descriptor());
       }
@@ -27,7 +31,11 @@ class ProductFactory {
     });
   }
   ConstMean MakeMean() { return ConstMean(0, 0.0); }
+  /// The path "-" is standard output.
   FileDataWriter MakeWriter(const char* path, double interval) {
+    if (CommandLine::IsStandardStream(path)) {
+      return FileDataWriter::ToStandardOutput(interval);
+    }
     return FileDataWriter(path, interval);
   }
   Meter MakeMeter(FileDataWriter& writer, ConstMean& mean, int windowLength, int sampleRate) {

@@ -34,7 +34,7 @@ void PrintMoreOptions(Console& console) {
 
 int RunDriver::Run(int argc, const char* const* argv) {
   // The result table alone goes to standard output when asked for there; the console moves aside.
-  const bool tableOnStandardOutput = argc >= 3 && IsStandardStream(argv[argc - 1]);
+  const bool tableOnStandardOutput = argc >= 3 && CommandLine::IsStandardStream(argv[argc - 1]);
   Console console(tableOnStandardOutput ? stderr : stdout);
   const StopFlag& stop = Interruption::Install();
   ProductFactory factory;

@@ -10,6 +10,7 @@
 #include "app/Interruption.h"
 #include "app/Platform.h"
 #include "core/IErrorInfoProvider.h"
+#include "core/SampleFormat.h"
 #include "dsp/BandPass.h"
 #include "output/ResultSummary.h"
 
@@ -50,9 +51,10 @@ class RunDriver {
                      const StopFlag& stop);
 
   /// Reads the chosen channel of every frame into the processor, block by block, with progress
-  /// dots, until the data ends, the source fails or `stop` is set. With a band-pass filter, the
-  /// samples go through it, and the filter's last output after the loop.
-  template <class Source, class Processor>
+  /// dots, until the data ends, the source fails or `stop` is set. The samples are read as
+  /// `Sample`: int, or double for floating-point samples and the filter. With a band-pass
+  /// filter, they go through it, and the filter's last output after the loop.
+  template <class Sample, class Source, class Processor>
   static void RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
                             Console& console, const StopFlag& stop, BandPass* band = nullptr);
 
@@ -61,6 +63,8 @@ class RunDriver {
 
   static constexpr const char* kBanner = "Wav file frequency meter. v1.1\n";
   static constexpr const char* kFormatLine = "Sample rate: %i Hz, %i-bit PCM, Channels: %i\n";
+  static constexpr const char* kFloatFormatLine =
+      "Sample rate: %i Hz, %i-bit float, Channels: %i\n";
   static constexpr const char* kChannelLine = "Current channel: %i\n";
   static constexpr const char* kUnsupportedSampleRate =
       "Error! Input file has an unsupported sample rate.";
@@ -75,14 +79,9 @@ class RunDriver {
   static int AnswerCommandLine(const CommandLine& line, const char* programName, Console& console);
   /// Ends a run that a signal stopped.
   static int EndInterrupted(Console& console, int signal);
-  static bool IsStandardStream(const std::string& path) {
-    return path == CommandLine::kStandardStream;
-  }
-  /// The gate's threshold in sample units: `levelDb` below the full scale of the samples' whole
-  /// bytes (128, 32768, 8388608 or 2147483648).
-  static double GateThreshold(int bitsPerSample, int levelDb) {
-    const int bytes = std::clamp((bitsPerSample + 7) / 8, 1, 4);
-    return std::ldexp(1.0, 8 * bytes - 1) * std::pow(10.0, levelDb / 20.0);
+  /// The gate's threshold in sample units: `levelDb` below full scale.
+  static double GateThreshold(double fullScale, int levelDb) {
+    return fullScale * std::pow(10.0, levelDb / 20.0);
   }
   /// The summary resamples the lines at the output rate, within bounds that keep its work small.
   static double SummaryRate(int outputRate) {
@@ -129,10 +128,14 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
     PrintErrorLine(console, 0, BandRefusal(sampleRate).c_str());
     return kExitInputUnusable;
   }
-  console.Print(kFormatLine, sampleRate, source.GetBitsPerSample(), source.GetChannelCount());
+  const SampleFormat& format = source.GetFormat();
+  const bool floatingPoint = format.coding == SampleFormat::Coding::kFloat;
+  console.Print(floatingPoint ? kFloatFormatLine : kFormatLine, sampleRate,
+                source.GetBitsPerSample(), source.GetChannelCount());
   console.Print(kChannelLine, line.channel);
   // Creating the result file truncates it: never let that be the input.
-  if (!IsStandardStream(line.inputPath) && !IsStandardStream(line.outputPath) &&
+  if (!CommandLine::IsStandardStream(line.inputPath) &&
+      !CommandLine::IsStandardStream(line.outputPath) &&
       Platform::SameExistingFile(line.inputPath.c_str(), line.outputPath.c_str())) {
     PrintErrorLine(console, 0, kOutputIsInput);
     return kExitOutputUnwritable;
@@ -153,14 +156,20 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   }
   auto meter = factory.MakeMeter(writer, mean, sampleRate / line.valueRate, sampleRate);
   if (line.gate) {
-    meter.SetGate(GateThreshold(source.GetBitsPerSample(), line.gateLevel));
+    meter.SetGate(GateThreshold(format.fullScale, line.gateLevel));
   }
 
   std::optional<BandPass> band;
   if (line.band) {
     band.emplace(sampleRate, line.bandLow, line.bandHigh);
   }
-  RunSampleLoop(source, meter, line.channel, sampleRate, console, stop, band ? &*band : nullptr);
+  // Floating-point samples and the filter's output go to the meter as they are, not rounded.
+  if (floatingPoint || band) {
+    RunSampleLoop<double>(source, meter, line.channel, sampleRate, console, stop,
+                          band ? &*band : nullptr);
+  } else {
+    RunSampleLoop<int>(source, meter, line.channel, sampleRate, console, stop);
+  }
 
   // A stopped run has measured less than the input holds, whatever the source says.
   if (stop != 0) {
@@ -182,10 +191,10 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   return kExitSuccess;
 }
 
-template <class Source, class Processor>
+template <class Sample, class Source, class Processor>
 void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
                               Console& console, const StopFlag& stop, BandPass* band) {
-  int samples[kBlockFrames];
+  Sample samples[kBlockFrames];
   const auto filtered = [&processor](const double* values, int count) {
     processor.ProcessBlock(values, count);
   };

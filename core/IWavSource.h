@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "core/SampleFormat.h"
+
 namespace wavfreq {
 
 /// A stream of PCM frames. Every query answers a neutral value (0, false) while nothing is open
@@ -24,6 +26,12 @@ class IWavSource {
   /// of frames read; fewer than `capacity` when the data ends or a read fails, with the end or
   /// the error recorded as ReadNextFrame records it. Afterwards the last frame read is current.
   virtual int ReadBlock(int channel, int* samples, int capacity) = 0;
+  /// As the integer ReadBlock, with each sample as a real value in the units of the integer
+  /// ones, exactly as stored: floating-point samples are not rounded. A sample that is not a
+  /// number ends the block before it, with an error recorded.
+  virtual int ReadBlock(int channel, double* samples, int capacity) = 0;
+  /// How the samples are stored; an empty format while nothing is open or an error is recorded.
+  virtual const SampleFormat& GetFormat() = 0;
 };
 
 }  // namespace wavfreq

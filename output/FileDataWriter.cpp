@@ -168,20 +168,29 @@ char* AppendFixed(char* out, char* limit, double value) {
 
 FileDataWriter::FileDataWriter(const char* path, double outputInterval) : interval(outputInterval) {
   // Binary mode: the CR LF line ends are written explicitly, so the bytes are the same everywhere.
-  if (std::strcmp(path, "-") == 0) {
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
-    file = stdout;
-    ownsFile = false;
-  } else {
-    errno = 0;
-    file = std::fopen(path, "wb");
-    if (file == nullptr) {
-      errorInfo.SetError(errno, kCannotOpen);
-      return;
-    }
+  errno = 0;
+  file = std::fopen(path, "wb");
+  if (file == nullptr) {
+    errorInfo.SetError(errno, kCannotOpen);
+    return;
   }
+  SetUpStream();
+}
+
+FileDataWriter::FileDataWriter(double outputInterval) : ownsFile(false), interval(outputInterval) {
+#ifdef _WIN32
+  // Windows writes standard output as text unless told otherwise.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  file = stdout;
+  SetUpStream();
+}
+
+FileDataWriter FileDataWriter::ToStandardOutput(double interval) {
+  return FileDataWriter(interval);
+}
+
+void FileDataWriter::SetUpStream() {
   // The writer keeps its own buffer; the stream's would only add a copy and hide write errors
   // until close.
   std::setvbuf(file, nullptr, _IONBF, 0);

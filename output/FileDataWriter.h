@@ -11,7 +11,7 @@
 
 namespace wavfreq {
 
-/// Writes the result table to a file, or to standard output for the path "-": the header text,
+/// Writes the result table to a file, or to standard output: the header text,
 /// then one "time<TAB>frequency" line per accepted value, with CR LF line ends on every platform. A
 /// value is accepted when it is the first, or when its time lies more than `interval` seconds after
 /// the last accepted one.
@@ -20,7 +20,10 @@ namespace wavfreq {
 /// every later write a no-op; a failed write records errno and the writer carries on.
 class FileDataWriter final : public IDataWriter, public IErrorInfoProvider {
  public:
+  /// Creates (or truncates) the file at `path`.
   FileDataWriter(const char* path, double interval);
+  /// Writes to the process's standard output, in binary, which the writer does not close.
+  static FileDataWriter ToStandardOutput(double interval);
   ~FileDataWriter() override;
   FileDataWriter(const FileDataWriter&) = delete;
   FileDataWriter& operator=(const FileDataWriter&) = delete;
@@ -56,6 +59,8 @@ class FileDataWriter final : public IDataWriter, public IErrorInfoProvider {
   // Room for the longest value line: two fixed-point doubles of up to 309 integer digits.
   static constexpr std::size_t kLongestLine = 700;
 
+  explicit FileDataWriter(double interval);
+  void SetUpStream();
   void AppendValueLine(double time, double frequency);
   void WriteBuffer();
 

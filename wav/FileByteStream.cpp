@@ -4,14 +4,11 @@
 #include <cstring>
 #include <limits>
 
+#include "core/WindowsApi.h"
+
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 #else
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -19,15 +16,16 @@
 
 namespace wavfreq {
 
-std::unique_ptr<FileByteStream> FileByteStream::Open(const char* path) {
-  if (std::strcmp(path, "-") == 0) {
+std::unique_ptr<FileByteStream> FileByteStream::StandardInput() {
 #ifdef _WIN32
-    // Windows reads standard input as text unless told otherwise.
-    _setmode(_fileno(stdin), _O_BINARY);
+  // Windows reads standard input as text unless told otherwise.
+  _setmode(_fileno(stdin), _O_BINARY);
 #endif
-    std::setvbuf(stdin, nullptr, _IONBF, 0);
-    return std::unique_ptr<FileByteStream>(new FileByteStream(stdin, false));
-  }
+  std::setvbuf(stdin, nullptr, _IONBF, 0);
+  return std::unique_ptr<FileByteStream>(new FileByteStream(stdin, false));
+}
+
+std::unique_ptr<FileByteStream> FileByteStream::Open(const char* path) {
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) {
     return nullptr;

@@ -12,9 +12,10 @@ namespace wavfreq {
 /// RIFF layer above keeps its own buffer, so the stream's buffer would only add a copy.
 class FileByteStream final : public IByteStream {
  public:
-  /// Opens the file for reading; the path "-" is standard input (a file named "-" is "./-").
-  /// Returns nothing when the file cannot be opened.
+  /// Opens the file for reading. Returns nothing when the file cannot be opened.
   static std::unique_ptr<FileByteStream> Open(const char* path);
+  /// The process's standard input, in binary, which the stream does not close.
+  static std::unique_ptr<FileByteStream> StandardInput();
   ~FileByteStream() override;
   FileByteStream(const FileByteStream&) = delete;
   FileByteStream& operator=(const FileByteStream&) = delete;

@@ -15,6 +15,11 @@ inline std::uint32_t ReadLe32(const unsigned char* bytes) {
          static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
+inline std::uint64_t ReadLe64(const unsigned char* bytes) {
+  return static_cast<std::uint64_t>(ReadLe32(bytes)) |
+         static_cast<std::uint64_t>(ReadLe32(bytes + 4)) << 32;
+}
+
 /// An 8-bit sample: unsigned, offset by 127, not 128: byte 128 is +1 and the range is -127 to 128.
 inline int ReadUnsigned8(const unsigned char* bytes) {
   return static_cast<int>(bytes[0]) - 127;

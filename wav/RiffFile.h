@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "wav/IByteStream.h"
 
@@ -22,16 +24,28 @@ constexpr FourCC MakeFourCC(char a, char b, char c, char d) {
 /// which is read with the header.
 struct RiffChunk {
   FourCC id = 0;
-  std::uint32_t size = 0;
+  /// The data's size, without the header and the padding.
+  std::uint64_t size = 0;
+  /// False where a streaming writer, which cannot go back, left the size open: the data then
+  /// runs to the end of the input.
+  bool sizeKnown = true;
   FourCC formType = 0;
   std::uint64_t dataOffset = 0;
+  /// Chunks start at multiples of this: 2 in RIFF (one pad byte after odd sizes), 8 in Wave64.
+  std::uint32_t alignment = 2;
 
-  /// Offset of the byte after the chunk's data. Offsets are 64-bit: a 32-bit size added to an
-  /// offset near 4 GiB must not wrap.
-  std::uint64_t DataEnd() const { return dataOffset + size; }
-  /// Where the next chunk starts: RIFF pads every chunk of odd size with one byte that its size
-  /// does not count.
-  std::uint64_t PaddedEnd() const { return DataEnd() + (size & 1u); }
+  /// Offset of the byte after the chunk's data, in 64 bits so that nothing wraps; an open size
+  /// reaches the end of any file.
+  std::uint64_t DataEnd() const {
+    return size > UINT64_MAX - dataOffset ? UINT64_MAX : dataOffset + size;
+  }
+  /// Where the next chunk starts: the data padded to the alignment. The padding is not counted
+  /// in the size.
+  std::uint64_t PaddedEnd() const {
+    const std::uint64_t padding = (alignment - size % alignment) % alignment;
+    const std::uint64_t end = DataEnd();
+    return end > UINT64_MAX - padding ? UINT64_MAX : end + padding;
+  }
 };
 
 /// The buffered bytes from the current position on: `next` up to, not including, `end`. A reader
@@ -43,16 +57,33 @@ struct ByteWindow {
   std::ptrdiff_t Size() const { return end - next; }
 };
 
-/// A RIFF file read through one buffer: the chunk walk (read a header, find a chunk inside its
-/// parent, leave a chunk) and a window onto the buffered bytes for reading sample data in place.
-/// Chunks are skipped by seeking, which on a pipe reads forward instead.
+/// A RIFF file read through one buffer: the chunk walk (read the file's header, read a chunk
+/// header, find a chunk inside its parent, leave a chunk) and a window onto the buffered bytes for
+/// reading sample data in place. Chunks are skipped by seeking, which on a pipe reads forward.
+///
+/// Three containers share the walk. RIFF: 4-byte ids, 32-bit sizes, chunks padded to 2 bytes.
+/// RF64 and BW64 (EBU Tech 3306, ITU-R BS.2088): RIFF with a "ds64" chunk first, whose 64-bit
+/// sizes stand for the 32-bit sizes of 0xFFFFFFFF. Sony Wave64: 16-byte GUIDs, 64-bit sizes that
+/// count the 24-byte header, chunks padded to 8 bytes. Wave64's GUIDs of the RIFF chunks are
+/// read as the RIFF ids ("riff" as "RIFF", "wave" as "WAVE", "fmt ", "data"); any other GUID
+/// as an id that matches nothing.
 class RiffFile {
  public:
   static constexpr std::int64_t kBufferSize = 64 * 1024;
 
+  enum class Container { kRiff, kRf64, kWave64 };
+  enum class Header { kRead, kCutShort, kMalformed };
+
   explicit RiffFile(std::unique_ptr<IByteStream> bytes);
   RiffFile(const RiffFile&) = delete;
   RiffFile& operator=(const RiffFile&) = delete;
+
+  /// Reads the file's outer header at the start of the file, and for RF64 and BW64 the "ds64"
+  /// chunk that must follow it. kCutShort when the file ends or fails inside them; kMalformed
+  /// for an RF64 file without a well-formed "ds64" chunk first. Any other first id is read as it
+  /// stands, for the caller to refuse.
+  Header ReadFileHeader(RiffChunk& outer);
+  Container GetContainer() const { return container; }
 
   /// Reads the chunk header at the current position, and the form type of a "RIFF" or "LIST"
   /// chunk. False when the file ends or fails before the header is complete.
@@ -61,7 +92,7 @@ class RiffFile {
   /// parent's data, skipping others by their padded size. On success the position is the found
   /// chunk's first data byte.
   bool FindChunk(FourCC id, const RiffChunk& parent, RiffChunk& found);
-  /// Moves the position past the chunk's data and its pad byte.
+  /// Moves the position past the chunk's data and its padding.
   bool LeaveChunk(const RiffChunk& chunk);
   /// Reads up to `size` bytes. Returns the count read, fewer at the end of the file, or -1 when
   /// reading failed before any byte was read.
@@ -81,6 +112,11 @@ class RiffFile {
     return bufferOffset + static_cast<std::uint64_t>(window.next - buffer.get());
   }
   bool Seek(std::uint64_t offset);
+  bool ReadRiffChunkHeader(RiffChunk& chunk);
+  bool ReadWave64ChunkHeader(RiffChunk& chunk);
+  Header ReadDs64();
+  /// An RF64 size of 0xFFFFFFFF replaced by the ds64 chunk's.
+  void TakeLargeSize(RiffChunk& chunk) const;
 
   std::unique_ptr<IByteStream> stream;
   std::unique_ptr<unsigned char[]> buffer;
@@ -88,6 +124,11 @@ class RiffFile {
   // inside the buffer without touching the stream.
   std::uint64_t bufferOffset = 0;
   ByteWindow window;
+  Container container = Container::kRiff;
+  // RF64: the ds64 chunk's sizes of the RIFF chunk, the data chunk and of any other chunk.
+  std::uint64_t riffSize = 0;
+  std::uint64_t dataSize = 0;
+  std::vector<std::pair<FourCC, std::uint64_t>> largeSizes;
 };
 
 }  // namespace wavfreq

@@ -1,6 +1,7 @@
 #include "wav/WavFileReader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <iterator>
 #include <limits>
@@ -18,30 +19,33 @@ const char kNotPcmTag[] = "Error! Input file must be in PCM mono 8-bit format.";
 const char kUnsupportedSize[] = "Error! Input file has an unsupported sample size.";
 
 constexpr FourCC kRiff = MakeFourCC('R', 'I', 'F', 'F');
+constexpr FourCC kRf64 = MakeFourCC('R', 'F', '6', '4');
+constexpr FourCC kBw64 = MakeFourCC('B', 'W', '6', '4');
 constexpr FourCC kWave = MakeFourCC('W', 'A', 'V', 'E');
 constexpr FourCC kFmt = MakeFourCC('f', 'm', 't', ' ');
 constexpr FourCC kData = MakeFourCC('d', 'a', 't', 'a');
 constexpr std::uint16_t kWaveFormatPcm = 1;
+constexpr std::uint16_t kWaveFormatFloat = 3;
 constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
 constexpr std::int64_t kFormatRecordSize = 16;
 // The extensible record: the 16 bytes above, the extension's size (2 bytes), the valid bits per
-// sample (2), the channel mask (4) and the GUID of the sample format (16).
+// sample (2), the channel mask (4) and the GUID of the sample format (16), whose first two bytes
+// are the format tag that it stands for and the rest this.
 constexpr std::uint32_t kExtensibleRecordSize = 40;
 constexpr std::int64_t kExtensionSize = 24;
+constexpr std::ptrdiff_t kValidBitsOffset = 2;
 constexpr std::ptrdiff_t kSubFormatOffset = 8;
-constexpr unsigned char kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                             0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-// Streaming writers, which cannot know the length yet, declare the largest size.
-constexpr std::uint32_t kSizeUnknown = 0xFFFFFFFF;
+constexpr unsigned char kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                              0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-PcmWaveFormat DecodeFormat(const unsigned char* record) {
+PcmWaveFormat DecodeRecord(const unsigned char* bytes) {
   PcmWaveFormat decoded;
-  decoded.wFormatTag = ReadLe16(record);
-  decoded.nChannels = ReadLe16(record + 2);
-  decoded.nSamplesPerSec = ReadLe32(record + 4);
-  decoded.nAvgBytesPerSec = ReadLe32(record + 8);
-  decoded.nBlockAlign = ReadLe16(record + 12);
-  decoded.wBitsPerSample = ReadLe16(record + 14);
+  decoded.wFormatTag = ReadLe16(bytes);
+  decoded.nChannels = ReadLe16(bytes + 2);
+  decoded.nSamplesPerSec = ReadLe32(bytes + 4);
+  decoded.nAvgBytesPerSec = ReadLe32(bytes + 8);
+  decoded.nBlockAlign = ReadLe16(bytes + 12);
+  decoded.wBitsPerSample = ReadLe16(bytes + 14);
   return decoded;
 }
 
@@ -57,11 +61,18 @@ void WavFileReader::OpenSequence(std::unique_ptr<IByteStream> stream) {
     return;
   }
   file = std::make_unique<RiffFile>(std::move(stream));
-  if (!file->ReadChunkHeader(riffChunk)) {
-    errorInfo.SetErrorMessage(kCannotRead);
-    return;
+  switch (file->ReadFileHeader(riffChunk)) {
+    case RiffFile::Header::kCutShort:
+      errorInfo.SetErrorMessage(kCannotRead);
+      return;
+    case RiffFile::Header::kMalformed:
+      errorInfo.SetErrorMessage(kNotPcm);
+      return;
+    case RiffFile::Header::kRead:
+      break;
   }
-  if (riffChunk.id != kRiff || riffChunk.formType != kWave) {
+  const bool riffFamily = riffChunk.id == kRiff || riffChunk.id == kRf64 || riffChunk.id == kBw64;
+  if (!riffFamily || riffChunk.formType != kWave) {
     errorInfo.SetErrorMessage(kNotPcm);
     return;
   }
@@ -72,7 +83,9 @@ void WavFileReader::OpenSequence(std::unique_ptr<IByteStream> stream) {
     errorInfo.SetErrorMessage(kNotPcm);
     return;
   }
-  SetUpFrames();
+  if (SettleFormat()) {
+    SetUpFrames();
+  }
 }
 
 bool WavFileReader::ReadFormat() {
@@ -86,67 +99,92 @@ bool WavFileReader::ReadFormat() {
     errorInfo.SetErrorMessage(kNotPcm);
     return false;
   }
-  unsigned char record[kFormatRecordSize];
-  if (file->Read(record, kFormatRecordSize) != kFormatRecordSize) {
+  unsigned char bytes[kFormatRecordSize];
+  if (file->Read(bytes, kFormatRecordSize) != kFormatRecordSize) {
     errorInfo.SetErrorMessage(kCannotRead);
     return false;
   }
-  format = DecodeFormat(record);
-  bool pcm = format.wFormatTag == kWaveFormatPcm;
-  // The extensible record names its sample format by a GUID; only plain integer PCM is read.
-  if (format.wFormatTag == kWaveFormatExtensible && subChunk.size >= kExtensibleRecordSize) {
+  record = DecodeRecord(bytes);
+  validBits = record.wBitsPerSample;
+  bool readable = record.wFormatTag == kWaveFormatPcm || record.wFormatTag == kWaveFormatFloat;
+  floatingPoint = record.wFormatTag == kWaveFormatFloat;
+  // The extensible record names its sample format by a GUID: integer PCM or IEEE float.
+  if (record.wFormatTag == kWaveFormatExtensible && subChunk.size >= kExtensibleRecordSize) {
     unsigned char extension[kExtensionSize];
     if (file->Read(extension, kExtensionSize) != kExtensionSize) {
       errorInfo.SetErrorMessage(kCannotRead);
       return false;
     }
-    pcm = std::equal(std::begin(kPcmSubFormat), std::end(kPcmSubFormat),
-                     extension + kSubFormatOffset);
+    validBits = ReadLe16(extension + kValidBitsOffset);
+    const unsigned char* guid = extension + kSubFormatOffset;
+    const std::uint16_t subFormat = ReadLe16(guid);
+    readable = (subFormat == kWaveFormatPcm || subFormat == kWaveFormatFloat) &&
+               std::equal(std::begin(kSubFormatTail), std::end(kSubFormatTail), guid + 2);
+    floatingPoint = subFormat == kWaveFormatFloat;
   }
-  // Any further bytes of the record are skipped along with the pad byte.
+  // Any further bytes of the record are skipped along with the padding.
   if (!file->LeaveChunk(subChunk)) {
     errorInfo.SetErrorMessage(kCannotRead);
     return false;
   }
-  if (!pcm) {
+  if (!readable) {
     errorInfo.SetErrorMessage(kNotPcmTag);
     return false;
   }
   return true;
 }
 
-void WavFileReader::SetUpFrames() {
-  const std::uint32_t bits = format.wBitsPerSample;
-  const std::uint32_t channels = format.nChannels;
+bool WavFileReader::SettleFormat() {
+  const std::uint32_t bits = record.wBitsPerSample;
+  const std::uint32_t channels = record.nChannels;
   // Samples narrower than a byte have no container here: frames of no bytes, refused below.
   std::uint32_t bytes = bits < 8 ? 0 : (bits + 7) / 8;
+  int decodedBits = static_cast<int>(8 * bytes);
   coding = bytes == 1   ? SampleCoding::kUnsigned8
            : bytes == 2 ? SampleCoding::kSigned16
            : bytes == 3 ? SampleCoding::kSigned24
                         : SampleCoding::kSigned32;
-  // arecord's S24_LE: 24 bits in the low three bytes of a four-byte word, which only the block
-  // alignment tells apart from packed three-byte samples.
-  if (bits >= 17 && bits <= 24 && format.nBlockAlign == 4 * channels) {
+  if (floatingPoint) {
+    coding = bits == 64 ? SampleCoding::kFloat64 : SampleCoding::kFloat32;
+  } else if (bits >= 17 && bits <= 24 && record.nBlockAlign == 4 * channels) {
+    // arecord's S24_LE: 24 bits in the low three bytes of a four-byte word, which only the block
+    // alignment tells apart from packed three-byte samples.
     bytes = 4;
+    decodedBits = 24;
     coding = SampleCoding::kSigned24InWord;
   }
   const std::uint32_t size = bytes * channels;
   // No channels, or samples narrower than a byte, give frames of no bytes: nothing to read.
   if (size == 0) {
     errorInfo.SetErrorMessage(kNotPcm);
-    return;
+    return false;
   }
-  if (bits > 32) {
+  if (floatingPoint ? bits != 32 && bits != 64 : bits > 32) {
     errorInfo.SetErrorMessage(kUnsupportedSize);
-    return;
+    return false;
   }
-  sampleSize = static_cast<int>(bytes);
-  frameSize = static_cast<std::int32_t>(size);
-  dataEndsWithInput = subChunk.size == kSizeUnknown || !file->IsSeekable();
-  frameCount = subChunk.size == kSizeUnknown ? std::numeric_limits<std::int64_t>::max()
-                                             : static_cast<std::int64_t>(subChunk.size / size);
+  format.coding = floatingPoint ? SampleFormat::Coding::kFloat : SampleFormat::Coding::kInteger;
+  format.channels = record.nChannels;
+  // Rates of 2^31 and above come out negative, as a signed 32-bit value; callers refuse them.
+  format.sampleRate = static_cast<int>(static_cast<std::int32_t>(record.nSamplesPerSec));
+  format.bitsPerSample = record.wBitsPerSample;
+  format.validBits = validBits;
+  format.containerBytes = static_cast<int>(bytes);
+  format.frameSize = static_cast<int>(size);
+  format.fullScale = floatingPoint ? 2147483648.0 : std::ldexp(1.0, decodedBits - 1);
+  return true;
+}
+
+void WavFileReader::SetUpFrames() {
+  frameSize = format.frameSize;
+  dataEndsWithInput = !subChunk.sizeKnown || !file->IsSeekable();
+  const std::uint64_t frames = subChunk.size / static_cast<std::uint32_t>(frameSize);
+  constexpr std::int64_t kMostFrames = std::numeric_limits<std::int64_t>::max();
+  frameCount = !subChunk.sizeKnown || frames > static_cast<std::uint64_t>(kMostFrames)
+                   ? kMostFrames
+                   : static_cast<std::int64_t>(frames);
   // Zeroed, so samples read before the first frame are 0.
-  frameBuffer.reset(new unsigned char[size]());
+  frameBuffer.reset(new unsigned char[static_cast<std::size_t>(frameSize)]());
   frame = frameBuffer.get();
 }
 

@@ -4,12 +4,14 @@
 #include <memory>
 
 #include "core/ErrorInfoProvider.h"
+#include "core/SampleFormat.h"
 #include "wav/IByteStream.h"
 #include "wav/RiffFile.h"
+#include "wav/SampleDecoder.h"
 
 namespace wavfreq {
 
-/// The PCM format record as stored in the first 16 bytes of a "fmt " chunk.
+/// The format record as stored in the first 16 bytes of a "fmt " chunk.
 struct PcmWaveFormat {
   std::uint16_t wFormatTag = 0;
   std::uint16_t nChannels = 0;
@@ -19,17 +21,8 @@ struct PcmWaveFormat {
   std::uint16_t wBitsPerSample = 0;
 };
 
-/// How a sample is stored in its frame, little-endian. Widths that are not a multiple of 8 bits
-/// are stored left-justified in the next whole number of bytes and read as that container.
-enum class SampleCoding {
-  kUnsigned8,       ///< one byte, centred on 127
-  kSigned16,        ///< two bytes
-  kSigned24,        ///< three bytes
-  kSigned32,        ///< four bytes
-  kSigned24InWord,  ///< the low three bytes of a four-byte word; the top byte is ignored
-};
-
-/// An open WAV file positioned on its sample data, read one frame at a time.
+/// An open WAV file positioned on its sample data, read one frame at a time: RIFF, RF64, BW64
+/// or Wave64, with integer PCM or IEEE floating-point samples.
 /// Construction runs the whole open sequence; a file that cannot be used leaves the reason in
 /// `ErrorInfo()` instead of throwing, and the owner discards the reader.
 class WavFileReader {
@@ -70,10 +63,11 @@ class WavFileReader {
     return frame;
   }
 
-  const PcmWaveFormat& Format() const { return format; }
+  /// The format record as stored.
+  const PcmWaveFormat& Record() const { return record; }
+  /// The samples' format as the rest of the tool reads it.
+  const SampleFormat& Format() const { return format; }
   SampleCoding Coding() const { return coding; }
-  /// Bytes per sample in the frame.
-  int SampleSize() const { return sampleSize; }
   std::int64_t FrameIndex() const { return frameIndex; }
   std::int64_t FrameCount() const { return frameCount; }
   std::int32_t FrameSize() const { return frameSize; }
@@ -85,6 +79,9 @@ class WavFileReader {
  private:
   void OpenSequence(std::unique_ptr<IByteStream> stream);
   bool ReadFormat();
+  /// Settles the coding and the format value from the record; false (recorded) for samples that
+  /// cannot be read.
+  bool SettleFormat();
   void SetUpFrames();
   bool ReadFrameChecked();
   bool ReadFrameAcrossRefill();
@@ -93,9 +90,12 @@ class WavFileReader {
   std::unique_ptr<RiffFile> file;
   RiffChunk riffChunk;
   RiffChunk subChunk;
-  PcmWaveFormat format;
+  PcmWaveFormat record;
+  // The extensible record's valid bits, and whether its samples are floating point.
+  std::uint16_t validBits = 0;
+  bool floatingPoint = false;
+  SampleFormat format;
   SampleCoding coding = SampleCoding::kUnsigned8;
-  int sampleSize = 0;
   // The data ends where the input does: a stream of unknown length, or a pipe, which ends where
   // its writer stopped whatever the header said.
   bool dataEndsWithInput = false;

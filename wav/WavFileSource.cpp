@@ -9,22 +9,17 @@ namespace wavfreq {
 
 namespace {
 
-// One loop per container width, so that each is a plain strided load the compiler can unroll.
-template <class Decode>
-void DecodeChannel(const unsigned char* frames, std::int64_t count, std::ptrdiff_t frameSize,
-                   int* samples, Decode decode) {
-  std::int64_t i = 0;
-  for (; i + 4 <= count; i += 4) {
-    samples[i] = decode(frames);
-    samples[i + 1] = decode(frames + frameSize);
-    samples[i + 2] = decode(frames + 2 * frameSize);
-    samples[i + 3] = decode(frames + 3 * frameSize);
-    frames += 4 * frameSize;
-  }
-  for (; i < count; ++i) {
-    samples[i] = decode(frames);
-    frames += frameSize;
-  }
+const char kNotANumber[] = "Error! Input file holds a sample that is not a number.";
+
+// The decoders' calls of the chosen sample type.
+std::int64_t Decode(const SampleDecoder& decoder, const unsigned char* first, std::int64_t count,
+                    std::ptrdiff_t frameSize, int* samples) {
+  return decoder.Integers(first, count, frameSize, samples);
+}
+
+std::int64_t Decode(const SampleDecoder& decoder, const unsigned char* first, std::int64_t count,
+                    std::ptrdiff_t frameSize, double* samples) {
+  return decoder.Reals(first, count, frameSize, samples);
 }
 
 }  // namespace
@@ -32,6 +27,15 @@ void DecodeChannel(const unsigned char* frames, std::int64_t count, std::ptrdiff
 WavFileSource::WavFileSource() : WavFileSource(FileByteStream::Open) {}
 
 int WavFileSource::ReadBlock(int channel, int* samples, int capacity) {
+  return ReadChannel(channel, samples, capacity);
+}
+
+int WavFileSource::ReadBlock(int channel, double* samples, int capacity) {
+  return ReadChannel(channel, samples, capacity);
+}
+
+template <class Sample>
+int WavFileSource::ReadChannel(int channel, Sample* samples, int capacity) {
   const bool inFrame = static_cast<unsigned>(channel) < static_cast<unsigned>(channelCount);
   int done = 0;
   while (done < capacity && readable != nullptr) {
@@ -42,29 +46,22 @@ int WavFileSource::ReadBlock(int channel, int* samples, int capacity) {
       UpdateReadable();
       break;
     }
-    int* out = samples + done;
-    const std::ptrdiff_t size = readable->FrameSize();
+    Sample* out = samples + done;
     if (!inFrame) {
-      std::fill(out, out + count, 0);
-    } else {
-      const unsigned char* first = frames + static_cast<std::ptrdiff_t>(channel) * sampleSize;
-      switch (coding) {
-        case SampleCoding::kSigned16:
-          DecodeChannel(first, count, size, out, ReadLeSigned16);
-          break;
-        case SampleCoding::kUnsigned8:
-          DecodeChannel(first, count, size, out, ReadUnsigned8);
-          break;
-        case SampleCoding::kSigned24:
-        case SampleCoding::kSigned24InWord:
-          DecodeChannel(first, count, size, out, ReadLeSigned24);
-          break;
-        case SampleCoding::kSigned32:
-          DecodeChannel(first, count, size, out, ReadLeSigned32);
-          break;
-      }
+      std::fill(out, out + count, Sample{0});
+      done += static_cast<int>(count);
+      continue;
     }
-    done += static_cast<int>(count);
+    const std::int64_t decoded =
+        Decode(decoder, frames + static_cast<std::ptrdiff_t>(channel) * sampleSize, count,
+               readable->FrameSize(), out);
+    done += static_cast<int>(decoded);
+    if (decoded < count) {
+      // What came before the sample that is not a number was measured; the rest is not.
+      errorInfo.SetErrorMessage(kNotANumber);
+      UpdateReadable();
+      break;
+    }
   }
   return done;
 }
@@ -72,19 +69,20 @@ int WavFileSource::ReadBlock(int channel, int* samples, int capacity) {
 WavFileSource::WavFileSource(StreamOpener opener) : openStream(std::move(opener)) {}
 
 int WavFileSource::GetBitsPerSample() {
-  return readable == nullptr ? 0 : readable->Format().wBitsPerSample;
+  return readable == nullptr ? 0 : readable->Format().bitsPerSample;
 }
 
 int WavFileSource::GetSampleRate() {
-  if (readable == nullptr) {
-    return 0;
-  }
-  // Rates of 2^31 and above come out negative, as a signed 32-bit value; callers refuse them.
-  return static_cast<int>(static_cast<std::int32_t>(readable->Format().nSamplesPerSec));
+  return readable == nullptr ? 0 : readable->Format().sampleRate;
 }
 
 int WavFileSource::GetChannelCount() {
-  return readable == nullptr ? 0 : readable->Format().nChannels;
+  return readable == nullptr ? 0 : readable->Format().channels;
+}
+
+const SampleFormat& WavFileSource::GetFormat() {
+  static const SampleFormat kNothingOpen;
+  return readable == nullptr ? kNothingOpen : readable->Format();
 }
 
 bool WavFileSource::IsEndOfData() {
@@ -111,9 +109,9 @@ bool WavFileSource::OpenWith(MakeStream makeStream) {
     readable = nullptr;
     reader = std::make_unique<WavFileReader>(makeStream());
     if (!reader->ErrorInfo().HasError()) {
-      channelCount = reader->Format().nChannels;
-      sampleSize = reader->SampleSize();
-      coding = reader->Coding();
+      channelCount = reader->Format().channels;
+      sampleSize = reader->Format().containerBytes;
+      decoder = SampleDecoder(reader->Coding());
       errorInfo.ClearError();
       UpdateReadable();
       return true;

@@ -8,15 +8,18 @@
 #include "core/ErrorInfoProvider.h"
 #include "core/IErrorInfoProvider.h"
 #include "core/IWavFileSource.h"
+#include "core/SampleFormat.h"
 #include "wav/IByteStream.h"
-#include "wav/LittleEndian.h"
+#include "wav/SampleDecoder.h"
 #include "wav/WavFileReader.h"
 
 namespace wavfreq {
 
 /// Frames and samples of a WAV file. While an error is recorded, or while no file is open, every
 /// query answers its neutral value. 8-bit samples decode as byte - 127, wider ones as signed
-/// little-endian integers of their container: 16, 24 or 32 bits.
+/// little-endian integers of their container: 16, 24 or 32 bits; floating-point samples as their
+/// value times 2^31. A block of floating-point samples that holds one that is not a number (or
+/// that the scaling takes to infinity) ends the data with an error there, like a read error.
 class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
  public:
   /// Turns a path into the stream of its bytes; nothing when it cannot be opened.
@@ -48,29 +51,20 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
 
   std::int64_t GetPosition() override { return readable == nullptr ? 0 : readable->FrameIndex(); }
 
+  /// The current frame's sample of that channel; floating-point samples rounded to the nearest
+  /// integer within the int range, and 0 for one that is not a number.
   int GetSample(int channel) override {
     // One unsigned comparison rejects negative channels and those past the frame alike.
     if (readable == nullptr ||
         static_cast<unsigned>(channel) >= static_cast<unsigned>(channelCount)) {
       return 0;
     }
-    const unsigned char* sample =
-        readable->Frame() + static_cast<std::ptrdiff_t>(channel) * sampleSize;
-    switch (coding) {
-      case SampleCoding::kSigned16:
-        return ReadLeSigned16(sample);
-      case SampleCoding::kUnsigned8:
-        return ReadUnsigned8(sample);
-      case SampleCoding::kSigned24:
-      case SampleCoding::kSigned24InWord:
-        return ReadLeSigned24(sample);
-      case SampleCoding::kSigned32:
-        return ReadLeSigned32(sample);
-    }
-    return 0;
+    return decoder.Integer(readable->Frame() + static_cast<std::ptrdiff_t>(channel) * sampleSize);
   }
 
   int ReadBlock(int channel, int* samples, int capacity) override;
+  int ReadBlock(int channel, double* samples, int capacity) override;
+  const SampleFormat& GetFormat() override;
 
   bool Open(const char* path) override;
   /// Opens the WAV file held in this stream, as `Open` does with the stream of a path.
@@ -90,6 +84,8 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
   /// Every query answers neutral values while an error is recorded or no file is open; the
   /// reader that may be asked otherwise is kept here, so each query tests one pointer.
   void UpdateReadable() { readable = errorInfo.HasError() ? nullptr : reader.get(); }
+  template <class Sample>
+  int ReadChannel(int channel, Sample* samples, int capacity);
 
   StreamOpener openStream;
   ErrorInfoProvider errorInfo;
@@ -97,7 +93,7 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
   WavFileReader* readable = nullptr;
   int channelCount = 0;
   int sampleSize = 0;
-  SampleCoding coding = SampleCoding::kUnsigned8;
+  SampleDecoder decoder;
 };
 
 }  // namespace wavfreq

@@ -30,6 +30,7 @@ struct Script {
   std::vector<std::string> events;
   std::vector<int> samples;
   std::vector<double> realSamples;
+  SampleFormat format;  // integer samples of 16 bits unless a test says otherwise
   int windowLength = 0;
   double interval = 0;
   // Starts at 0 whenever a script is made or replaced by a fresh one.
@@ -75,6 +76,14 @@ class FakeSource final : public IWavFileSource, public IErrorInfoProvider {
     }
     return done;
   }
+  int ReadBlock(int channel, double* samples, int capacity) override {
+    int done = 0;
+    while (done < capacity && done < script.blockFrames && ReadNextFrame()) {
+      samples[done++] = GetSample(channel) + 0.5;
+    }
+    return done;
+  }
+  const SampleFormat& GetFormat() override { return script.format; }
   int GetSample(int channel) override { return static_cast<int>(position) * 10 + channel; }
   bool Open(const char* path) override {
     script.events.push_back(std::string("open ") + path);

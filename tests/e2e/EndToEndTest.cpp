@@ -89,7 +89,7 @@ TEST_F(EndToEndTest, UnusableInputsGiveCode2AndTheirErrorLine) {
   const std::vector<Case> cases = {
       {{}, "Error! Input file can not be read."},
       {Riff(Chunk("data", {1})), "Error! Input file must be in PCM format."},
-      {Riff(Concat({Chunk("fmt ", FmtPayload(3, 1, 8000, 32)), Chunk("data", {})})),
+      {Riff(Concat({Chunk("fmt ", FmtPayload(2, 1, 8000, 4)), Chunk("data", {})})),
        "Error! Input file must be in PCM mono 8-bit format."},
       {PcmWav(1, 0, 16, {1, 2}), "Error! Input file has an unsupported sample rate."},
       {PcmWav(1, 0x80000000u, 16, {1, 2}), "Error! Input file has an unsupported sample rate."},

@@ -48,7 +48,7 @@ TEST(WavFileReaderTest, RefusesMissingOrMalformedFormatChunks) {
   Bytes cut = Riff(Concat({Chunk("fmt ", FmtPayload(1, 1, 8000, 8))}));
   cut.resize(cut.size() - 4);
   EXPECT_EQ(Refusal(cut), kCannotRead);
-  EXPECT_EQ(Refusal(Riff(Concat({Chunk("fmt ", FmtPayload(3, 1, 8000, 32)), kData}))), kNotPcmTag);
+  EXPECT_EQ(Refusal(Riff(Concat({Chunk("fmt ", FmtPayload(2, 1, 8000, 4)), kData}))), kNotPcmTag);
   EXPECT_EQ(Refusal(Riff(Concat({Chunk("fmt ", FmtPayload(0xFFFE, 2, 48000, 24)), kData}))),
             kNotPcmTag);
   // The data chunk must follow the format chunk.
@@ -68,8 +68,8 @@ TEST(WavFileReaderTest, SkipsOtherChunksAndExtendedFormatBytes) {
                               Chunk("fact", {1, 2, 3, 4, 5}), Chunk("data", {1, 2, 3, 4})}));
     auto reader = Open(file);
     ASSERT_FALSE(reader->ErrorInfo().HasError()) << extra;
-    EXPECT_EQ(reader->Format().nChannels, 2);
-    EXPECT_EQ(reader->Format().nSamplesPerSec, 44100u);
+    EXPECT_EQ(reader->Format().channels, 2);
+    EXPECT_EQ(reader->Format().sampleRate, 44100);
     ASSERT_TRUE(reader->ReadFrame());
     EXPECT_EQ(reader->Frame()[0], 1);
     EXPECT_EQ(reader->Frame()[3], 4);
@@ -116,19 +116,18 @@ TEST(WavFileReaderTest, ReadsTheExtensibleFormatWhenItsSamplesArePcm) {
   const Bytes data = Chunk("data", Bytes(12, 1));
   auto reader = Open(Riff(Concat({Chunk("fmt ", ExtensibleFmtPayload(2, 48000, 24)), data})));
   ASSERT_FALSE(reader->ErrorInfo().HasError());
-  EXPECT_EQ(reader->Format().nChannels, 2);
-  EXPECT_EQ(reader->Format().nSamplesPerSec, 48000u);
+  EXPECT_EQ(reader->Format().channels, 2);
+  EXPECT_EQ(reader->Format().sampleRate, 48000);
   EXPECT_EQ(reader->FrameSize(), 6);
 
   Bytes otherGuid = kPcmSubFormat;
   otherGuid[15] ^= 1;
-  Bytes floatGuid = kPcmSubFormat;
-  floatGuid[0] = 3;
+  Bytes adpcmGuid = kPcmSubFormat;
+  adpcmGuid[0] = 2;
   Bytes cut = ExtensibleFmtPayload(1, 48000, 16);
   cut.pop_back();
-  for (const Bytes& fmt :
-       {ExtensibleFmtPayload(1, 48000, 16, otherGuid),
-        ExtensibleFmtPayload(1, 48000, 32, floatGuid), cut, FmtPayload(3, 1, 48000, 32, 2)}) {
+  for (const Bytes& fmt : {ExtensibleFmtPayload(1, 48000, 16, otherGuid),
+                           ExtensibleFmtPayload(1, 48000, 4, adpcmGuid), cut}) {
     EXPECT_EQ(Refusal(Riff(Concat({Chunk("fmt ", fmt), data}))), kNotPcmTag);
   }
 }

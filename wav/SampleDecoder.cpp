@@ -1,0 +1,137 @@
+#include "wav/SampleDecoder.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "wav/LittleEndian.h"
+
+namespace wavfreq {
+
+namespace {
+
+static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559,
+              "floating-point samples are IEEE 754 values");
+
+// Floating-point samples have full scale at +-1.0; the meter takes integer units, 2^31 to full
+// scale, and multiplying by a power of two is exact.
+constexpr double kFloatScale = 2147483648.0;
+
+double ReadFloat32(const unsigned char* bytes) {
+  const std::uint32_t bits = ReadLe32(bytes);
+  float value = 0.0f;
+  std::memcpy(&value, &bits, sizeof value);
+  return static_cast<double>(value) * kFloatScale;
+}
+
+double ReadFloat64(const unsigned char* bytes) {
+  const std::uint64_t bits = ReadLe64(bytes);
+  double value = 0.0;
+  std::memcpy(&value, &bits, sizeof value);
+  return value * kFloatScale;
+}
+
+int ReadNothing(const unsigned char*) {
+  return 0;
+}
+
+template <int (*Decode)(const unsigned char*)>
+double AsReal(const unsigned char* bytes) {
+  return static_cast<double>(Decode(bytes));
+}
+
+template <double (*Decode)(const unsigned char*)>
+int Rounded(const unsigned char* bytes) {
+  const double value = Decode(bytes);
+  if (!(value == value)) {
+    return 0;
+  }
+  if (value >= 2147483647.0) {
+    return std::numeric_limits<int>::max();
+  }
+  if (value <= -2147483648.0) {
+    return std::numeric_limits<int>::min();
+  }
+  return static_cast<int>(std::nearbyint(value));
+}
+
+// One loop per decoder, so that each is a plain strided load the compiler can unroll.
+template <class Sample, class Decode>
+void DecodeChannel(const unsigned char* frames, std::int64_t count, std::ptrdiff_t frameSize,
+                   Sample* samples, Decode decode) {
+  std::int64_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    samples[i] = decode(frames);
+    samples[i + 1] = decode(frames + frameSize);
+    samples[i + 2] = decode(frames + 2 * frameSize);
+    samples[i + 3] = decode(frames + 3 * frameSize);
+    frames += 4 * frameSize;
+  }
+  for (; i < count; ++i) {
+    samples[i] = decode(frames);
+    frames += frameSize;
+  }
+}
+
+template <class Sample, Sample (*Decode)(const unsigned char*)>
+std::int64_t Whole(const unsigned char* frames, std::int64_t count, std::ptrdiff_t frameSize,
+                   Sample* samples) {
+  DecodeChannel(frames, count, frameSize, samples, Decode);
+  return count;
+}
+
+// Floating-point samples, up to the first that is not finite.
+template <class Sample, Sample (*Decode)(const unsigned char*),
+          double (*Value)(const unsigned char*)>
+std::int64_t Finite(const unsigned char* frames, std::int64_t count, std::ptrdiff_t frameSize,
+                    Sample* samples) {
+  for (std::int64_t i = 0; i < count; ++i, frames += frameSize) {
+    const double value = Value(frames);
+    if (!std::isfinite(value)) {
+      return i;
+    }
+    samples[i] = Decode(frames);
+  }
+  return count;
+}
+
+}  // namespace
+
+template <int (*Decode)(const unsigned char*)>
+SampleDecoder SampleDecoder::OfIntegers() {
+  return SampleDecoder(Decode, AsReal<Decode>, Whole<int, Decode>, Whole<double, AsReal<Decode>>);
+}
+
+template <double (*Decode)(const unsigned char*)>
+SampleDecoder SampleDecoder::OfFloats() {
+  return SampleDecoder(Rounded<Decode>, Decode, Finite<int, Rounded<Decode>, Decode>,
+                       Finite<double, Decode, Decode>);
+}
+
+SampleDecoder::SampleDecoder() : SampleDecoder(OfIntegers<ReadNothing>()) {}
+
+SampleDecoder::SampleDecoder(SampleCoding coding) : SampleDecoder() {
+  switch (coding) {
+    case SampleCoding::kUnsigned8:
+      *this = OfIntegers<ReadUnsigned8>();
+      break;
+    case SampleCoding::kSigned16:
+      *this = OfIntegers<ReadLeSigned16>();
+      break;
+    case SampleCoding::kSigned24:
+    case SampleCoding::kSigned24InWord:
+      *this = OfIntegers<ReadLeSigned24>();
+      break;
+    case SampleCoding::kSigned32:
+      *this = OfIntegers<ReadLeSigned32>();
+      break;
+    case SampleCoding::kFloat32:
+      *this = OfFloats<ReadFloat32>();
+      break;
+    case SampleCoding::kFloat64:
+      *this = OfFloats<ReadFloat64>();
+      break;
+  }
+}
+
+}  // namespace wavfreq

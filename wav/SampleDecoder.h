@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace wavfreq {
+
+/// How a sample is stored in its frame, little-endian. Integer widths that are not a multiple of
+/// 8 bits are stored left-justified in the next whole number of bytes and read as that container.
+enum class SampleCoding {
+  kUnsigned8,       ///< one byte, centred on 127
+  kSigned16,        ///< two bytes
+  kSigned24,        ///< three bytes
+  kSigned32,        ///< four bytes
+  kSigned24InWord,  ///< the low three bytes of a four-byte word; the top byte is ignored
+  kFloat32,         ///< IEEE single precision, full scale at +-1.0
+  kFloat64,         ///< IEEE double precision, full scale at +-1.0
+};
+
+/// The decoder of one file's samples, chosen when the file is opened: a frame's sample and a
+/// block of one channel's samples are decoded by the same function.
+///
+/// Samples reach the meter exactly: integers as they are stored, floating-point values times
+/// 2^31 (a power of two, so nothing is rounded, and values beyond full scale stay as they are).
+class SampleDecoder {
+ public:
+  /// Decodes every sample as 0.
+  SampleDecoder();
+  explicit SampleDecoder(SampleCoding coding);
+
+  /// A sample as an integer: as stored; floating-point samples scaled, rounded to the nearest
+  /// integer and held within the int range, and 0 for one that is not a number.
+  int Integer(const unsigned char* sample) const { return integer(sample); }
+  /// A sample as a real value: integers as stored, floating-point samples times 2^31.
+  double Real(const unsigned char* sample) const { return real(sample); }
+
+  /// `count` samples, one from each frame of `frameSize` bytes from `first` on. Returns the
+  /// number of them before the first that is not finite: `count` when all are, as integer
+  /// samples always are.
+  std::int64_t Integers(const unsigned char* first, std::int64_t count, std::ptrdiff_t frameSize,
+                        int* samples) const {
+    return integers(first, count, frameSize, samples);
+  }
+  std::int64_t Reals(const unsigned char* first, std::int64_t count, std::ptrdiff_t frameSize,
+                     double* samples) const {
+    return reals(first, count, frameSize, samples);
+  }
+
+ private:
+  using IntegerRead = int (*)(const unsigned char*);
+  using RealRead = double (*)(const unsigned char*);
+  using IntegerBlock = std::int64_t (*)(const unsigned char*, std::int64_t, std::ptrdiff_t, int*);
+  using RealBlock = std::int64_t (*)(const unsigned char*, std::int64_t, std::ptrdiff_t, double*);
+
+  SampleDecoder(IntegerRead one, RealRead oneReal, IntegerBlock block, RealBlock realBlock)
+      : integer(one), real(oneReal), integers(block), reals(realBlock) {}
+  /// Every form of the decoder from the one function that decodes a sample.
+  template <int (*Decode)(const unsigned char*)>
+  static SampleDecoder OfIntegers();
+  template <double (*Decode)(const unsigned char*)>
+  static SampleDecoder OfFloats();
+
+  int (*integer)(const unsigned char*);
+  double (*real)(const unsigned char*);
+  std::int64_t (*integers)(const unsigned char*, std::int64_t, std::ptrdiff_t, int*);
+  std::int64_t (*reals)(const unsigned char*, std::int64_t, std::ptrdiff_t, double*);
+};
+
+}  // namespace wavfreq
