@@ -20,8 +20,10 @@ constexpr std::int64_t kPhaseRefresh = 256;
 constexpr double kStopBandDb = 80.0;
 // Bounds on the tables of one block and on the FIR; a band too narrow for them gets a wider
 // transition.
-constexpr int kMaxDecimation = 1 << 16;
+constexpr int kMaxDecimation = 1 << 12;
 constexpr std::size_t kMaxTaps = 8191;
+// Longer filters than this convolve by spectra.
+constexpr std::size_t kMostDirectTaps = 255;
 
 }  // namespace
 
@@ -72,6 +74,22 @@ BandPass::BandPass(int sampleRate, int low, int high) {
     tapPairs.push_back(tap);
     tapPairs.push_back(tap);
   }
+  if (taps.size() > kMostDirectTaps) {
+    // Segments of at least twice the taps: each gives taps + 1 or more filtered values.
+    std::size_t points = 1;
+    while (points < 2 * taps.size()) {
+      points <<= 1;
+    }
+    fft = std::make_unique<Fft>(points);
+    tapSpectrum.assign(2 * points, 0.0);
+    for (std::size_t i = 0; i < taps.size(); ++i) {
+      tapSpectrum[2 * i] = taps[i];
+    }
+    fft->Transform(tapSpectrum.data(), false);
+    segment.assign(2 * points, 0.0);
+    work.assign(2 * points, 0.0);
+    segmentFill = taps.size() - 1;  // the values before the first are silence
+  }
   ready.assign(kOutputBatch + m, 0.0);
 }
 
@@ -117,6 +135,10 @@ void BandPass::EndInputBlock() {
 }
 
 void BandPass::PushLowRate(double re, double im) {
+  if (fft != nullptr) {
+    PushLowRateToSegment(re, im);
+    return;
+  }
   const std::size_t n = taps.size();
   lowRate[2 * lowAt] = lowRate[2 * (lowAt + n)] = re;
   lowRate[2 * lowAt + 1] = lowRate[2 * (lowAt + n) + 1] = im;
@@ -136,15 +158,43 @@ void BandPass::PushLowRate(double re, double im) {
   }
   const double fr = f.Low();
   const double fi = f.High();
-  const std::int64_t index = newest - static_cast<std::int64_t>(half);
-  if (index >= 1) {
-    const double next[2] = {fr, fi};
-    EmitOutputBlock(next);
+  TakeFiltered(newest - static_cast<std::int64_t>(half), fr, fi);
+}
+
+void BandPass::PushLowRateToSegment(double re, double im) {
+  const std::size_t points = fft->Size();
+  segment[2 * segmentFill] = re;
+  segment[2 * segmentFill + 1] = im;
+  ++segmentFill;
+  ++lowCount;
+  if (segmentFill < points) {
+    return;
   }
-  if (index >= 0) {
-    filtered[0] = fr;
-    filtered[1] = fi;
+  // The circular convolution of the segment with the taps; its first taps - 1 values wrap
+  // around and are dropped, the rest are the filter's output for the newest values.
+  work = segment;
+  fft->Transform(work.data(), false);
+  for (std::size_t k = 0; k < points; ++k) {
+    const double a = work[2 * k];
+    const double b = work[2 * k + 1];
+    const double c = tapSpectrum[2 * k];
+    const double d = tapSpectrum[2 * k + 1];
+    work[2 * k] = a * c - b * d;
+    work[2 * k + 1] = a * d + b * c;
   }
+  fft->Transform(work.data(), true);
+  const double scale = 1.0 / static_cast<double>(points);  // a power of two: exact
+  const std::size_t overlap = taps.size() - 1;
+  const std::int64_t first = lowCount - static_cast<std::int64_t>(points - overlap) -
+                             static_cast<std::int64_t>(overlap / 2);
+  for (std::size_t i = overlap; i < points; ++i) {
+    TakeFiltered(first + static_cast<std::int64_t>(i - overlap), work[2 * i] * scale,
+                 work[2 * i + 1] * scale);
+  }
+  // The last taps - 1 values begin the next segment.
+  std::copy(segment.end() - static_cast<std::ptrdiff_t>(2 * overlap), segment.end(),
+            segment.begin());
+  segmentFill = overlap;
 }
 
 void BandPass::EmitOutputBlock(const double* next) {

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "dsp/Fft.h"
 #include "dsp/Pair.h"
 
 namespace wavfreq {
@@ -46,9 +48,7 @@ class BandPass {
       inputCount += take;
       if (inBlock == decimation) {
         EndInputBlock();
-        if (readyCount + static_cast<std::size_t>(decimation) > kOutputBatch) {
-          Hand(sink);
-        }
+        Drain(sink, INT64_MAX);
       }
     }
     Hand(sink);
@@ -62,9 +62,7 @@ class BandPass {
       // The rest of the block is silence, which adds nothing to its sums.
       inBlock = decimation;
       EndInputBlock();
-      if (readyCount + static_cast<std::size_t>(decimation) > kOutputBatch) {
-        Hand(sink, total);
-      }
+      Drain(sink, total);
     }
     Hand(sink, total);
   }
@@ -124,6 +122,30 @@ class BandPass {
     }
   }
 
+  /// Turns the filtered low-rate values that are ready into output samples, handing them out a
+  /// batch at a time, until `limit` output samples in all are ready.
+  template <class Sink>
+  void Drain(Sink& sink, std::int64_t limit) {
+    for (; queuedAt < queued.size(); queuedAt += 2) {
+      if (handedOut + static_cast<std::int64_t>(readyCount) >= limit) {
+        break;
+      }
+      const double* next = queued.data() + queuedAt;
+      if (filteredCount++ > 0) {
+        EmitOutputBlock(next);
+        if (readyCount + static_cast<std::size_t>(decimation) > kOutputBatch) {
+          Hand(sink, limit);
+        }
+      }
+      filtered[0] = next[0];
+      filtered[1] = next[1];
+    }
+    if (queuedAt == queued.size()) {
+      queued.clear();
+      queuedAt = 0;
+    }
+  }
+
   /// Hands out what is ready, up to `limit` samples of output in all.
   template <class Sink>
   void Hand(Sink&& sink, std::int64_t limit = INT64_MAX) {
@@ -149,6 +171,16 @@ class BandPass {
 
   void EndInputBlock();
   void PushLowRate(double re, double im);
+  /// A long FIR's share: the low-rate values are filtered a segment at a time, by multiplying
+  /// spectra (overlap-save), which costs a few operations per value instead of one per tap.
+  void PushLowRateToSegment(double re, double im);
+  /// The filtered low-rate value centred on low-rate value `index` is ready: it joins the queue.
+  void TakeFiltered(std::int64_t index, double re, double im) {
+    if (index >= 0) {
+      queued.push_back(re);
+      queued.push_back(im);
+    }
+  }
   void EmitOutputBlock(const double* next);
   void Advance(Phasor& phasor) const;
   /// The oscillator's phase at sample `blockIndex` x the decimation, as a fraction of a turn:
@@ -186,7 +218,19 @@ class BandPass {
   std::size_t lowAt = 0;
   std::int64_t lowCount = 0;
 
-  // Output side: the filtered low-rate value at the start of the next output block.
+  // A long FIR's overlap-save: the transform, the taps' spectrum, and the segment of low-rate
+  // values (complex, side by side) whose first taps - 1 are the end of the last segment.
+  std::unique_ptr<Fft> fft;
+  std::vector<double> tapSpectrum;
+  std::vector<double> segment;
+  std::vector<double> work;
+  std::size_t segmentFill = 0;
+
+  // Output side: the filtered low-rate values not yet turned into output (real and imaginary
+  // parts side by side), and the one at the start of the next output block.
+  std::vector<double> queued;
+  std::size_t queuedAt = 0;
+  std::int64_t filteredCount = 0;
   double filtered[2] = {0.0, 0.0};
   Phasor outputPhase;
   std::vector<double> ready;

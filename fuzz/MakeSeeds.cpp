@@ -1,6 +1,7 @@
 // Writes the seed corpora: WAV files of the shapes the tests build for the source and pipeline
 // targets, and tones with and without noise for the meter target.
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,25 @@ int main(int argc, char** argv) {
       Riff(Concat({Chunk("fmt ", FmtPayload(1, 1, 8000, 16)),
                    Chunk("data", Frames16({Sine(1000, 9000, 8000, 101)}), 0x7FFFF000, false)}),
            "WAVE", 0x7FFFF024),
+      // Floating-point samples, plain and extensible, with a NaN; RF64, BW64 and Wave64.
+      Riff(Concat({Chunk("fmt ", FmtPayload(3, 1, 8000, 32)),
+                   Chunk("data", FramesFloat({{0.5, -0.25, 2.0, -1.0, 0.125, 0.0}}))})),
+      Riff(Concat({Chunk("fmt ", FmtPayload(3, 2, 8000, 64, 2)),
+                   Chunk("data", FramesFloat({{0.5, -0.5, 0.25}, {1e300, 0.0, -0.75}}, true))})),
+      Riff(Concat(
+          {Chunk("fmt ", ExtensibleFmtPayload(
+                             1, 16000, 32,
+                             Concat({{3}, Bytes(kPcmSubFormat.begin() + 1, kPcmSubFormat.end())}))),
+           Chunk("data", FramesFloat({{0.5, std::numeric_limits<double>::quiet_NaN(), 0.5}}))})),
+      Rf64(Concat({Ds64(200, 40, {{"junk", 2}}), Chunk("junk", {1, 2}, 0xFFFFFFFF),
+                   Chunk("fmt ", FmtPayload(1, 1, 8000, 16)),
+                   Chunk("data", Frames16({Sine(1000, 9000, 8000, 20)}), 0xFFFFFFFF, false)})),
+      Rf64(Concat({Ds64(0, 0), Chunk("fmt ", FmtPayload(1, 1, 8000, 8)),
+                   Chunk("data", Frames8({Sine(1000, 90, 8000, 30)}), 0xFFFFFFFF, false)}),
+           "BW64"),
+      Wave64(
+          Concat({Wave64Chunk("junk", {1, 2, 3}), Wave64Chunk("fmt ", FmtPayload(1, 1, 8000, 16)),
+                  Wave64Chunk("data", Frames16({Sine(700, 9000, 8000, 30)}))})),
   };
   // Channel 1 at the default rates; every other seed gated at -40 dBFS with the summary.
   const Bytes options = Concat({Le32(1), Le32(100), Le32(0)});

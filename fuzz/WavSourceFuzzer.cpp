@@ -1,6 +1,10 @@
 // Opens arbitrary bytes as a WAV file and reads every frame through the source, once frame by
-// frame (every channel) and once in blocks, as a regular file and as a pipe (whose data ends
-// with the input). Both ways must read the same samples and end the same way.
+// frame (every channel), once in blocks of integers and once in blocks of real values, as a
+// regular file and as a pipe (whose data ends with the input). All must read the same samples
+// and end the same way; only a floating-point sample that is not a number ends the blocks
+// early, where the frames read on, and there the blocks must have read what came before.
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -13,15 +17,20 @@
 
 namespace {
 
+const char kNotANumber[] = "Error! Input file holds a sample that is not a number.";
+
+enum class Way { kFrames, kIntegers, kReals };
+
 struct Reading {
-  std::vector<int> samples;  // of the channel compared
+  std::vector<double> samples;  // of the channel compared
   bool atEnd = false;
   bool failed = false;
   std::string message;
   std::int64_t position = 0;
 };
 
-Reading ReadThrough(const std::uint8_t* data, std::size_t size, bool pipe, int blockCapacity) {
+Reading ReadThrough(const std::uint8_t* data, std::size_t size, bool pipe, Way way,
+                    int blockCapacity) {
   wavfreq::WavFileSource source;
   Reading reading;
   if (!source.OpenStream(std::make_unique<wavfreq::test::MemoryByteStream>(
@@ -36,12 +45,27 @@ Reading ReadThrough(const std::uint8_t* data, std::size_t size, bool pipe, int b
   }
   const int channels = source.GetChannelCount();
   const int channel = size > 0 ? static_cast<int>(data[size - 1] % (channels + 2)) - 1 : 0;
-  std::vector<int> block(static_cast<std::size_t>(blockCapacity > 0 ? blockCapacity : 1));
+  std::vector<int> block(static_cast<std::size_t>(blockCapacity));
+  std::vector<double> reals(static_cast<std::size_t>(blockCapacity));
   std::int64_t expected = -1;
   while (!source.IsEndOfData() && !source.HasError()) {
-    if (blockCapacity > 0) {
+    if (way == Way::kIntegers) {
       const int count = source.ReadBlock(channel, block.data(), blockCapacity);
       reading.samples.insert(reading.samples.end(), block.begin(), block.begin() + count);
+      if (count == 0) {
+        break;
+      }
+      continue;
+    }
+    if (way == Way::kReals) {
+      const int count = source.ReadBlock(channel, reals.data(), blockCapacity);
+      for (int i = 0; i < count; ++i) {
+        // As an integer it reads rounded and held within the int range.
+        const double value = reals[static_cast<std::size_t>(i)];
+        reading.samples.push_back(value >= 2147483647.0    ? 2147483647.0
+                                  : value <= -2147483648.0 ? -2147483648.0
+                                                           : std::nearbyint(value));
+      }
       if (count == 0) {
         break;
       }
@@ -71,15 +95,28 @@ Reading ReadThrough(const std::uint8_t* data, std::size_t size, bool pipe, int b
   return reading;
 }
 
+bool SameEnd(const Reading& a, const Reading& b) {
+  return a.atEnd == b.atEnd && a.failed == b.failed && a.message == b.message &&
+         a.position == b.position;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const int capacity = 1 + static_cast<int>(size % 4099);
   for (bool pipe : {false, true}) {
-    const Reading byFrame = ReadThrough(data, size, pipe, 0);
-    const Reading byBlock = ReadThrough(data, size, pipe, 1 + static_cast<int>(size % 4099));
-    if (byBlock.samples != byFrame.samples || byBlock.atEnd != byFrame.atEnd ||
-        byBlock.failed != byFrame.failed || byBlock.message != byFrame.message ||
-        byBlock.position != byFrame.position) {
+    const Reading byFrame = ReadThrough(data, size, pipe, Way::kFrames, 1);
+    const Reading byBlock = ReadThrough(data, size, pipe, Way::kIntegers, capacity);
+    const Reading byReal = ReadThrough(data, size, pipe, Way::kReals, capacity);
+    if (byReal.samples != byBlock.samples || !SameEnd(byReal, byBlock)) {
+      __builtin_trap();
+    }
+    if (byBlock.message == kNotANumber) {
+      if (byFrame.samples.size() <= byBlock.samples.size() ||
+          !std::equal(byBlock.samples.begin(), byBlock.samples.end(), byFrame.samples.begin())) {
+        __builtin_trap();
+      }
+    } else if (byBlock.samples != byFrame.samples || !SameEnd(byBlock, byFrame)) {
       __builtin_trap();
     }
   }

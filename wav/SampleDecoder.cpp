@@ -80,17 +80,44 @@ std::int64_t Whole(const unsigned char* frames, std::int64_t count, std::ptrdiff
   return count;
 }
 
+// Whether any of the values is infinite or not a number: an exponent of all ones. Tested on the
+// bits, over the whole block at once; the block is clean nearly always.
+bool AnyNotFinite(const double* values, std::int64_t count) {
+  constexpr std::uint64_t kExponent = 0x7FF0000000000000u;
+  constexpr std::uint64_t kExponentOne = 0x0010000000000000u;
+  std::uint64_t flags = 0;
+  for (std::int64_t i = 0; i < count; ++i) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &values[i], sizeof bits);
+    // An exponent of all ones carries into the sign's place; no other does.
+    flags |= (bits & kExponent) + kExponentOne;
+  }
+  return (flags & 0x8000000000000000u) != 0;
+}
+
 // Floating-point samples, up to the first that is not finite.
-template <class Sample, Sample (*Decode)(const unsigned char*),
-          double (*Value)(const unsigned char*)>
-std::int64_t Finite(const unsigned char* frames, std::int64_t count, std::ptrdiff_t frameSize,
-                    Sample* samples) {
+template <double (*Decode)(const unsigned char*)>
+std::int64_t FiniteReals(const unsigned char* frames, std::int64_t count, std::ptrdiff_t frameSize,
+                         double* samples) {
+  DecodeChannel(frames, count, frameSize, samples, Decode);
+  if (!AnyNotFinite(samples, count)) {
+    return count;
+  }
+  std::int64_t i = 0;
+  while (std::isfinite(samples[i])) {
+    ++i;
+  }
+  return i;
+}
+
+template <double (*Decode)(const unsigned char*)>
+std::int64_t FiniteIntegers(const unsigned char* frames, std::int64_t count,
+                            std::ptrdiff_t frameSize, int* samples) {
   for (std::int64_t i = 0; i < count; ++i, frames += frameSize) {
-    const double value = Value(frames);
-    if (!std::isfinite(value)) {
+    if (!std::isfinite(Decode(frames))) {
       return i;
     }
-    samples[i] = Decode(frames);
+    samples[i] = Rounded<Decode>(frames);
   }
   return count;
 }
@@ -104,8 +131,7 @@ SampleDecoder SampleDecoder::OfIntegers() {
 
 template <double (*Decode)(const unsigned char*)>
 SampleDecoder SampleDecoder::OfFloats() {
-  return SampleDecoder(Rounded<Decode>, Decode, Finite<int, Rounded<Decode>, Decode>,
-                       Finite<double, Decode, Decode>);
+  return SampleDecoder(Rounded<Decode>, Decode, FiniteIntegers<Decode>, FiniteReals<Decode>);
 }
 
 SampleDecoder::SampleDecoder() : SampleDecoder(OfIntegers<ReadNothing>()) {}

@@ -57,6 +57,67 @@ TEST_F(InputFormatsTest, ReadsTheFilesThatRealToolsWrite) {
   }
 }
 
+TEST_F(InputFormatsTest, FloatSamplesAndLargeFileContainersGiveTheIntegerFilesTable) {
+  // Each holds the samples of sox-16bit.wav, converted exactly by a real tool (tests/data/make).
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"sox-float32.wav", "32-bit float"},
+      {"sox-float64.wav", "64-bit float"},
+      {"ffmpeg-f32le-extensible.wav", "32-bit float"},
+      {"sndfile-float32.wav", "32-bit float"},
+      {"ffmpeg-rf64.wav", "16-bit PCM"},
+      {"bw64.wav", "16-bit PCM"},
+      {"sndfile-16bit.rf64", "16-bit PCM"},
+      {"sox-16bit.w64", "16-bit PCM"},
+      // ffmpeg streaming RF64 leaves the ds64 sizes at 0: the data runs to the end of the input.
+      {"ffmpeg-rf64-piped.wav", "16-bit PCM"}};
+  TempFile original(".txt");
+  TempFile converted(".txt");
+  for (const std::vector<std::string>& gate :
+       {std::vector<std::string>{}, std::vector<std::string>{"-gate:-20"}}) {
+    const auto run = [&gate](const std::string& input, const std::string& output,
+                             const std::string& pipeFrom = "") {
+      std::vector<std::string> arguments = gate;
+      arguments.insert(arguments.end(), {input, output});
+      return RunTool(arguments, {}, pipeFrom);
+    };
+    ASSERT_EQ(run(DataFile("sox-16bit.wav"), original.Path()).code, 0);
+    const std::string table = ReadText(original.Path());
+    ASSERT_GT(Lines(table).size(), 4u);
+    for (const auto& [name, format] : files) {
+      const ToolResult result = run(DataFile(name), converted.Path());
+      EXPECT_EQ(result.code, 0) << name;
+      EXPECT_EQ(result.out, kBanner + "Sample rate: 16000 Hz, " + format +
+                                ", Channels: 1\nCurrent channel: 0\n.")
+          << name;
+      EXPECT_EQ(ReadText(converted.Path()), table) << name << " " << gate.size();
+    }
+    EXPECT_EQ(run("-", converted.Path(), DataFile("ffmpeg-rf64-piped.wav")).code, 0);
+    EXPECT_EQ(ReadText(converted.Path()), table);
+  }
+  // sox's four float channels, a tone of its own.
+  ASSERT_EQ(RunTool({"-ch:3", DataFile("sox-float32-4ch.wav"), converted.Path()}).code, 0);
+  for (double value : FrequenciesFrom(ReadText(converted.Path()), 0.01)) {
+    EXPECT_NEAR(value, 1000.0, 0.01);
+  }
+}
+
+TEST_F(InputFormatsTest, SampleThatIsNotANumberEndsTheRunLikeAReadError) {
+  // The 301st sample of sox-float32.wav made a NaN: the lines measured before it stay.
+  TempFile out(".txt");
+  const ToolResult result = RunTool({DataFile("sox-float32-nan.wav"), out.Path()});
+  EXPECT_EQ(result.code, 3);
+  EXPECT_EQ(result.out, kBanner +
+                            "Sample rate: 16000 Hz, 32-bit float, Channels: 1\nCurrent channel: "
+                            "0\n.\nError! (0) Error! Input file holds a sample that is not a "
+                            "number.\n");
+  const std::string partial = ReadText(out.Path());
+  ASSERT_EQ(RunTool({DataFile("sox-float32.wav"), out.Path()}).code, 0);
+  const std::string whole = ReadText(out.Path());
+  EXPECT_GE(Lines(partial).size(), 4u);
+  EXPECT_LT(partial.size(), whole.size());
+  EXPECT_EQ(whole.compare(0, partial.size(), partial), 0);
+}
+
 TEST_F(InputFormatsTest, ReadsTwelveBitAndWordAlignedSamples) {
   const std::vector<int> tone = Sine(1000, 1500, 16000, 400, 0.2);
   std::vector<int> twelveBit;      // left-justified in 16 bits, the low 4 bits 0

@@ -1,6 +1,7 @@
 #include "support/WavBuilder.h"
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace wavfreq::test {
@@ -63,6 +64,61 @@ Bytes ExtensibleFmtPayload(std::uint16_t channels, std::uint32_t rate, std::uint
 
 Bytes PcmWav(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits, const Bytes& data) {
   return Riff(Concat({Chunk("fmt ", FmtPayload(1, channels, rate, bits)), Chunk("data", data)}));
+}
+
+Bytes Le64(std::uint64_t value) {
+  return Concat(
+      {Le32(static_cast<std::uint32_t>(value)), Le32(static_cast<std::uint32_t>(value >> 32))});
+}
+
+Bytes Ds64(std::uint64_t riffSize, std::uint64_t dataSize,
+           const std::vector<std::pair<std::string, std::uint64_t>>& table) {
+  Bytes payload = Concat(
+      {Le64(riffSize), Le64(dataSize), Le64(0), Le32(static_cast<std::uint32_t>(table.size()))});
+  for (const auto& entry : table) {
+    payload = Concat({payload, Id(entry.first), Le64(entry.second)});
+  }
+  return Chunk("ds64", payload);
+}
+
+Bytes Rf64(const Bytes& body, const std::string& id, std::uint32_t size) {
+  return Concat({Id(id), Le32(size), Id("WAVE"), body});
+}
+
+static const Bytes kWave64Tail = {0xF3, 0xAC, 0xD3, 0x11, 0x8C, 0xD1,
+                                  0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A};
+
+Bytes Wave64Chunk(const std::string& id, const Bytes& payload, std::optional<std::uint64_t> size) {
+  Bytes chunk = Concat({Id(id), kWave64Tail, Le64(size.value_or(24 + payload.size())), payload});
+  chunk.resize((chunk.size() + 7) / 8 * 8, 0);
+  return chunk;
+}
+
+Bytes Wave64(const Bytes& body, std::optional<std::uint64_t> size) {
+  const Bytes riff = {'r',  'i',  'f',  'f',  0x2E, 0x91, 0xCF, 0x11,
+                      0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00};
+  return Concat({riff, Le64(size.value_or(40 + body.size())), Id("wave"), kWave64Tail, body});
+}
+
+Bytes FramesFloat(const std::vector<std::vector<double>>& channels, bool wide) {
+  Bytes bytes;
+  for (std::size_t i = 0; i < channels.front().size(); ++i) {
+    for (const std::vector<double>& channel : channels) {
+      const Bytes sample = wide ? Le64([&] {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &channel[i], sizeof bits);
+        return bits;
+      }())
+                                : Le32([&] {
+                                    const float value = static_cast<float>(channel[i]);
+                                    std::uint32_t bits = 0;
+                                    std::memcpy(&bits, &value, sizeof bits);
+                                    return bits;
+                                  }());
+      bytes.insert(bytes.end(), sample.begin(), sample.end());
+    }
+  }
+  return bytes;
 }
 
 Bytes FramesLe(int width, const std::vector<std::vector<int>>& channels) {

@@ -38,6 +38,83 @@ TEST(RiffFileTest, SearchStopsAtTheEndOfTheParentsData) {
   EXPECT_FALSE(file.FindChunk(MakeFourCC('d', 'a', 't', 'a'), riff, data));
 }
 
+constexpr FourCC kData = MakeFourCC('d', 'a', 't', 'a');
+
+TEST(RiffFileTest, Rf64SizesOf0xFFFFFFFFAreTheDs64Sizes) {
+  // The RIFF and data sizes from the ds64 chunk, and the size of "junk" from its table: 3, so
+  // that the walk finds "data" right behind it.
+  for (const char* id : {"RF64", "BW64"}) {
+    RiffFile file = Open(Rf64(
+        Concat({Ds64(5ull << 32, 6ull << 32, {{"junk", 3}}), Chunk("junk", {9, 9, 9}, 0xFFFFFFFF),
+                Chunk("data", {1, 2, 3, 4}, 0xFFFFFFFF, false)}),
+        id));
+    RiffChunk outer;
+    ASSERT_EQ(file.ReadFileHeader(outer), RiffFile::Header::kRead) << id;
+    EXPECT_EQ(outer.id, MakeFourCC(id[0], id[1], id[2], id[3]));
+    EXPECT_EQ(outer.formType, MakeFourCC('W', 'A', 'V', 'E'));
+    EXPECT_EQ(outer.size, 5ull << 32);
+    RiffChunk data;
+    ASSERT_TRUE(file.FindChunk(kData, outer, data)) << id;
+    EXPECT_EQ(data.size, 6ull << 32);
+    EXPECT_TRUE(data.sizeKnown);
+    EXPECT_EQ(file.Window().next[0], 1);
+  }
+  // Without a ds64 chunk to stand for it, 0xFFFFFFFF is a streaming writer's open length; so is
+  // a ds64 size of 0, which a streaming RF64 writer leaves.
+  for (const Bytes& bytes :
+       {Riff(Chunk("data", {1, 2}, 0xFFFFFFFF, false)),
+        Rf64(Concat({Ds64(0, 0), Chunk("data", {1, 2}, 0xFFFFFFFF, false)}))}) {
+    RiffFile file = Open(bytes);
+    RiffChunk outer;
+    ASSERT_EQ(file.ReadFileHeader(outer), RiffFile::Header::kRead);
+    RiffChunk data;
+    ASSERT_TRUE(file.FindChunk(kData, outer, data));
+    EXPECT_FALSE(data.sizeKnown);
+  }
+}
+
+TEST(RiffFileTest, Rf64WithoutItsDs64FirstIsMalformed) {
+  const Bytes data = Chunk("data", {1, 2}, 0xFFFFFFFF, false);
+  const auto header = [](const Bytes& bytes) {
+    RiffFile file = Open(bytes);
+    RiffChunk outer;
+    return file.ReadFileHeader(outer);
+  };
+  EXPECT_EQ(header(Rf64(data)), RiffFile::Header::kMalformed);
+  EXPECT_EQ(header(Rf64(Concat({Chunk("junk", {1, 2}), Ds64(100, 2), data}))),
+            RiffFile::Header::kMalformed);  // too late: the sizes before it are unknown
+  const Bytes shortDs64 = Chunk("ds64", Bytes(20, 0));
+  EXPECT_EQ(header(Rf64(Concat({shortDs64, data}))), RiffFile::Header::kMalformed);
+  Bytes cut = Rf64(Ds64(100, 2));
+  cut.resize(cut.size() - 5);
+  EXPECT_EQ(header(cut), RiffFile::Header::kCutShort);
+  EXPECT_EQ(header(Rf64(Concat({Ds64(100, 2), data}))), RiffFile::Header::kRead);
+}
+
+TEST(RiffFileTest, Wave64ChunksCountTheirHeaderAndStartAtMultiplesOf8) {
+  // "junk" of 5 bytes ends at 40 + 29 and is padded to 40 + 32; "data" of 3 bytes follows.
+  RiffFile file = Open(Wave64(Concat({Wave64Chunk("junk", {1, 2, 3, 4, 5}),
+                                      Wave64Chunk("data", {7, 8, 9}), Wave64Chunk("fact", {1})})));
+  RiffChunk outer;
+  ASSERT_EQ(file.ReadFileHeader(outer), RiffFile::Header::kRead);
+  EXPECT_EQ(file.GetContainer(), RiffFile::Container::kWave64);
+  EXPECT_EQ(outer.id, MakeFourCC('R', 'I', 'F', 'F'));
+  EXPECT_EQ(outer.formType, MakeFourCC('W', 'A', 'V', 'E'));
+  EXPECT_EQ(outer.size, 16u + 32u + 32u + 32u);  // the form's GUID and the chunks
+  RiffChunk data;
+  ASSERT_TRUE(file.FindChunk(kData, outer, data));
+  EXPECT_EQ(data.dataOffset, 40u + 32u + 24u);
+  EXPECT_EQ(data.size, 3u);
+  EXPECT_EQ(file.Window().next[0], 7);
+  EXPECT_EQ(data.PaddedEnd(), 40u + 32u + 32u);
+  // A size that does not even count the header is a streaming writer's: the length is open.
+  RiffFile streamed = Open(Wave64(Wave64Chunk("data", {7, 8}, 0), 0));
+  ASSERT_EQ(streamed.ReadFileHeader(outer), RiffFile::Header::kRead);
+  EXPECT_FALSE(outer.sizeKnown);
+  ASSERT_TRUE(streamed.FindChunk(kData, outer, data));
+  EXPECT_FALSE(data.sizeKnown);
+}
+
 TEST(RiffFileTest, RefillsTheWindowAcrossTheBufferAndEndsWithAnEmptyWindow) {
   Bytes payload(static_cast<std::size_t>(RiffFile::kBufferSize) * 2 + 5);
   for (std::size_t i = 0; i < payload.size(); ++i) {

@@ -132,6 +132,40 @@ TEST(WavFileReaderTest, ReadsTheExtensibleFormatWhenItsSamplesArePcm) {
   }
 }
 
+TEST(WavFileReaderTest, ReadsFloatingPointSamplesAndSettlesEachFormatsFullScale) {
+  Bytes floatGuid = kPcmSubFormat;
+  floatGuid[0] = 3;
+  struct Case {
+    Bytes fmt;
+    SampleCoding coding;
+    int frameSize;
+    double fullScale;
+  };
+  using C = SampleCoding;
+  for (const Case& c : {Case{FmtPayload(3, 2, 48000, 32), C::kFloat32, 8, 0x1p31},
+                        Case{FmtPayload(3, 1, 48000, 64, 2), C::kFloat64, 8, 0x1p31},
+                        Case{ExtensibleFmtPayload(1, 48000, 32, floatGuid), C::kFloat32, 4, 0x1p31},
+                        Case{FmtPayload(1, 1, 8000, 8), C::kUnsigned8, 1, 128.0},
+                        Case{FmtPayload(1, 1, 8000, 12), C::kSigned16, 2, 32768.0},
+                        Case{FmtPayload(1, 1, 8000, 24, 0, 4), C::kSigned24InWord, 4, 0x1p23},
+                        Case{FmtPayload(1, 1, 8000, 32), C::kSigned32, 4, 0x1p31}}) {
+    auto reader = Open(Riff(Concat({Chunk("fmt ", c.fmt), Chunk("data", Bytes(16, 0))})));
+    ASSERT_FALSE(reader->ErrorInfo().HasError()) << c.frameSize;
+    EXPECT_EQ(reader->Coding(), c.coding);
+    EXPECT_EQ(reader->Format().frameSize, c.frameSize);
+    EXPECT_EQ(reader->Format().fullScale, c.fullScale);
+    EXPECT_EQ(reader->Format().coding == SampleFormat::Coding::kFloat,
+              c.coding == C::kFloat32 || c.coding == C::kFloat64);
+  }
+  // Floating point comes in 32 and 64 bits only.
+  for (int bits : {16, 24}) {
+    EXPECT_EQ(
+        Refusal(Riff(Concat(
+            {Chunk("fmt ", FmtPayload(3, 1, 8000, static_cast<std::uint16_t>(bits))), kData}))),
+        kUnsupportedSize);
+  }
+}
+
 TEST(WavFileReaderTest, SamplesWiderThan32BitsAreRefusedLast) {
   EXPECT_EQ(Refusal(Riff(Concat({Chunk("fmt ", FmtPayload(1, 1, 8000, 40)), kData}))),
             kUnsupportedSize);

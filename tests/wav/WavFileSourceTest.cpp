@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <limits>
 #include <new>
 #include <optional>
 #include <vector>
@@ -144,6 +146,44 @@ Reading ReadAll(const Bytes& file, bool pipe, int channel, int blockCapacity) {
   reading.message = source.GetErrorMessage();
   reading.position = source.GetPosition();
   return reading;
+}
+
+TEST(WavFileSourceTest, FloatSamplesComeScaledExactlyUntilOneIsNotANumber) {
+  // Full scale is +-1.0, read as +-2^31; beyond it nothing is clipped, and nothing is rounded.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const std::vector<double> values = {0.5, -1.0, 2.5, 1e-30, nan, 0.25};
+  for (bool wide : {false, true}) {
+    TempFile wav(".wav", Riff(Concat({Chunk("fmt ", FmtPayload(3, 1, 8000, wide ? 64 : 32)),
+                                      Chunk("data", FramesFloat({values}, wide))})));
+    WavFileSource frames;
+    ASSERT_TRUE(frames.Open(wav.c_str()));
+    std::vector<int> integers;
+    while (frames.ReadNextFrame()) {
+      integers.push_back(frames.GetSample(0));
+    }
+    // One by one, as integers: rounded, held within the int range, and 0 for the NaN.
+    EXPECT_EQ(integers, (std::vector<int>{1 << 30, INT_MIN, INT_MAX, 0, 0, 1 << 29}));
+    WavFileSource blocks;
+    ASSERT_TRUE(blocks.Open(wav.c_str()));
+    double real[8];
+    ASSERT_EQ(blocks.ReadBlock(0, real, 8), 4);
+    EXPECT_EQ(real[0], 0x1p30);
+    EXPECT_EQ(real[1], -0x1p31);
+    EXPECT_EQ(real[2], 2.5 * 0x1p31);
+    EXPECT_EQ(real[3], (wide ? 1e-30 : static_cast<double>(1e-30f)) * 0x1p31);
+    EXPECT_TRUE(blocks.HasError());
+    EXPECT_EQ(blocks.GetErrorMessage(), "Error! Input file holds a sample that is not a number.");
+    EXPECT_EQ(blocks.GetErrorCode(), 0);
+    EXPECT_EQ(blocks.ReadBlock(0, real, 8), 0);
+  }
+  // A 64-bit value that the scaling takes to infinity is no number either.
+  TempFile huge(".wav", Riff(Concat({Chunk("fmt ", FmtPayload(3, 1, 8000, 64)),
+                                     Chunk("data", FramesFloat({{1.0, 1e300}}, true))})));
+  WavFileSource source;
+  ASSERT_TRUE(source.Open(huge.c_str()));
+  double real[2];
+  EXPECT_EQ(source.ReadBlock(0, real, 2), 1);
+  EXPECT_TRUE(source.HasError());
 }
 
 TEST(WavFileSourceTest, BlocksReadWhatFramesOneByOneRead) {
