@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -69,6 +70,27 @@ bool CommandLine::ParseBand(const char* text, int& low, int& high) {
   return ParseDigits(c, high) && *c == '\0' && low > 0 && low < high;
 }
 
+bool CommandLine::ParseHertz(const char* text, double& hertz) {
+  int digits = 0;
+  int points = 0;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c >= '0' && *c <= '9') {
+      ++digits;
+    } else if (*c == '.' && points == 0) {
+      ++points;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0) {
+    return false;
+  }
+  // Only digits and one point are left, which strtod reads the same in every locale that keeps
+  // '.' as its decimal point; the program never changes the "C" locale.
+  hertz = std::strtod(text, nullptr);
+  return hertz > 0.0 && hertz < 1e9;
+}
+
 CommandLine CommandLine::Parse(int argc, const char* const* argv) {
   CommandLine line;
   if (argc == 2) {
@@ -103,6 +125,11 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
       line.band = true;
       if (!ParseBand(argument + 6, line.bandLow, line.bandHigh)) {
         line.bandLow = line.bandHigh = 0;
+      }
+    } else if (HasPrefix(argument, "-nominal:")) {
+      if (!ParseHertz(argument + 9, line.nominal)) {
+        line.outcome = Outcome::kBadNominal;
+        return line;
       }
     } else if (std::strcmp(argument, "-stats") == 0) {
       line.stats = true;

@@ -5,7 +5,8 @@
 namespace wavfreq {
 
 /// What the command line asks for:
-/// `[-ch:N] [-rate:R] [-out:K] [-gate:N] [-band:L-H] [-stats] <input.wav> <output.txt>`.
+/// `[-ch:N] [-rate:R] [-out:K] [-gate:N] [-band:L-H] [-stats] [-nominal:F] <input.wav>
+/// <output.txt>`.
 /// Options with values are matched by prefix and must stand before the two paths, which are always
 /// the last two arguments. A lone "-h", "--help" or "-?" asks for help, a lone "--version" for the
 /// banner.
@@ -18,6 +19,7 @@ class CommandLine {
     kZeroRate,
     kBadGate,
     kBadBand,
+    kBadNominal,
     kHelp,
     kVersion
   };
@@ -35,6 +37,9 @@ class CommandLine {
   /// The band's edges from "L-H": two decimal integers of the 32-bit range joined by a hyphen,
   /// nothing else, with 0 < L < H. False for anything else.
   static bool ParseBand(const char* text, int& low, int& high);
+  /// A frequency in hertz: decimal digits with at most one point, above 0 and below 10^9. False
+  /// for anything else (signs, exponents, blanks, "inf").
+  static bool ParseHertz(const char* text, double& hertz);
 
   Outcome outcome = Outcome::kUsage;
   /// The argument that matched no option, for kUnknownOption.
@@ -58,6 +63,9 @@ class CommandLine {
   int bandHigh = 0;
   /// A summary of the results on the console after a successful run (`-stats`).
   bool stats = false;
+  /// The frequency the speed error is taken against (`-nominal:F`); 0 for the nearest standard
+  /// test frequency.
+  double nominal = 0.0;
 };
 
 }  // namespace wavfreq

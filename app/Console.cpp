@@ -18,4 +18,8 @@ void Console::Print(const char* format, ...) {
   }
 }
 
+bool Console::Flush() {
+  return std::fflush(out) == 0 && std::ferror(out) == 0;
+}
+
 }  // namespace wavfreq

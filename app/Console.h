@@ -17,6 +17,9 @@ class Console {
   void
   Print(const char* format, ...);
 
+  /// Writes out what is buffered; false when anything printed so far failed to arrive.
+  bool Flush();
+
  private:
   std::FILE* out;
   bool flushEachPrint;

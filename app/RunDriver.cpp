@@ -26,6 +26,9 @@ void PrintMoreOptions(Console& console) {
   console.Print("-band:L-H - measures through a band-pass filter from L to H Hz (0 < L < H)\n");
   console.Print("-stats - prints the mean, drift, wow and flutter after the run\n");
   console.Print(
+      "-nominal:F - takes the speed error against F Hz (default: the nearest standard test"
+      " tone)\n");
+  console.Print(
       "- as <input.wav> reads standard input, as <output.txt> writes the table to"
       " standard output\n");
 }
@@ -69,6 +72,9 @@ int RunDriver::AnswerCommandLine(const CommandLine& line, const char* programNam
       break;
     case CommandLine::Outcome::kBadBand:
       console.Print("Band must be given as -band:L-H, in whole hertz with 0 < L < H.\n");
+      break;
+    case CommandLine::Outcome::kBadNominal:
+      console.Print("Nominal frequency must be given as -nominal:F, in hertz above 0.\n");
       break;
     case CommandLine::Outcome::kRun:
       break;

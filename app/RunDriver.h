@@ -1,7 +1,6 @@
 #pragma once
 
-#include <algorithm>
-#include <cmath>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -12,7 +11,7 @@
 #include "core/IErrorInfoProvider.h"
 #include "core/SampleFormat.h"
 #include "dsp/BandPass.h"
-#include "output/ResultSummary.h"
+#include "stats/RunSummary.h"
 
 namespace wavfreq {
 
@@ -79,14 +78,19 @@ class RunDriver {
   static int AnswerCommandLine(const CommandLine& line, const char* programName, Console& console);
   /// Ends a run that a signal stopped.
   static int EndInterrupted(Console& console, int signal);
-  /// The gate's threshold in sample units: `levelDb` below full scale.
-  static double GateThreshold(double fullScale, int levelDb) {
-    return fullScale * std::pow(10.0, levelDb / 20.0);
-  }
-  /// The summary resamples the lines at the output rate, within bounds that keep its work small.
-  static double SummaryRate(int outputRate) {
-    return outputRate > 0 ? std::min(outputRate, 8000) : 200;
-  }
+  /// The measured channel goes to the meter and, with -stats, to the summary as well.
+  template <class Meter>
+  struct Measured {
+    Meter& meter;
+    RunSummary* summary;
+    template <class Sample>
+    void ProcessBlock(const Sample* samples, int count) {
+      meter.ProcessBlock(samples, count);
+      if (summary != nullptr) {
+        summary->ProcessBlock(samples, count);
+      }
+    }
+  };
   /// The refusal of a band that the sample rate cannot hold.
   static std::string BandRefusal(int sampleRate);
   /// The one error line: "Error! (code) message" on a line of its own.
@@ -142,33 +146,31 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   }
 
   auto mean = factory.MakeMean();
-  std::optional<ResultSummary> summary;
+  std::optional<RunSummary> summary;
   if (line.stats) {
-    summary.emplace(1.0 / line.valueRate, SummaryRate(line.outputRate));
+    summary.emplace(sampleRate, format, line.nominal);
   }
   auto writer = factory.MakeWriter(line.outputPath.c_str(), 1.0 / line.outputRate);
   if (writer.HasError()) {
     PrintErrorLine(console, writer);
     return kExitOutputUnwritable;
   }
-  if (summary) {
-    writer.SetSummary(&*summary);
-  }
   auto meter = factory.MakeMeter(writer, mean, sampleRate / line.valueRate, sampleRate);
   if (line.gate) {
-    meter.SetGate(GateThreshold(format.fullScale, line.gateLevel));
+    meter.SetGateLevel(format.fullScale, line.gateLevel);
   }
 
   std::optional<BandPass> band;
   if (line.band) {
     band.emplace(sampleRate, line.bandLow, line.bandHigh);
   }
+  Measured<decltype(meter)> measured{meter, summary ? &*summary : nullptr};
   // Floating-point samples and the filter's output go to the meter as they are, not rounded.
   if (floatingPoint || band) {
-    RunSampleLoop<double>(source, meter, line.channel, sampleRate, console, stop,
+    RunSampleLoop<double>(source, measured, line.channel, sampleRate, console, stop,
                           band ? &*band : nullptr);
   } else {
-    RunSampleLoop<int>(source, meter, line.channel, sampleRate, console, stop);
+    RunSampleLoop<int>(source, measured, line.channel, sampleRate, console, stop);
   }
 
   // A stopped run has measured less than the input holds, whatever the source says.
@@ -186,7 +188,11 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
     return kExitOutputUnwritable;
   }
   if (summary) {
-    console.Print("\n%s", summary->Report().c_str());
+    console.Print("\n%s", summary->Report(writer.LinesAccepted()).c_str());
+    // A summary that did not reach the console is a failed run, not a quiet one.
+    if (!console.Flush()) {
+      return kExitOutputUnwritable;
+    }
   }
   return kExitSuccess;
 }

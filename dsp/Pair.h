@@ -72,6 +72,23 @@ class Pair {
   Pair operator*(const Pair& other) const {
     return Pair(lanes * other.lanes);
   }
+  /// Lane by lane: 1 where `a` is at least `b`, else 0.
+  static Pair AtLeast(const Pair& a, const Pair& b) {
+#if defined(__GNUC__)
+    return Pair(a.lanes >= b.lanes ? Lanes{1.0, 1.0} : Lanes{0.0, 0.0});
+#else
+    return Pair(a.lanes.low >= b.lanes.low ? 1.0 : 0.0, a.lanes.high >= b.lanes.high ? 1.0 : 0.0);
+#endif
+  }
+  /// Lane by lane: the magnitude.
+  Pair Abs() const {
+#if defined(__GNUC__)
+    return Pair(lanes < Lanes{0.0, 0.0} ? -lanes : lanes);
+#else
+    return Pair(lanes.low < 0.0 ? -lanes.low : lanes.low,
+                lanes.high < 0.0 ? -lanes.high : lanes.high);
+#endif
+  }
   Pair& operator+=(const Pair& other) {
     lanes = lanes + other.lanes;
     return *this;

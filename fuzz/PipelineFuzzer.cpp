@@ -1,6 +1,7 @@
 // Runs the whole measurement through the driver on arbitrary bytes: the first 12 bytes choose the
-// channel, the gate, the summary and the band-pass filter (first word), the value rate and the
-// output rate, as the command line would; the rest is the WAV file. Results go to a scratch file.
+// channel, the gate, the summary, the band-pass filter and the nominal frequency (first word), the
+// value rate and the output rate, as the command line would; the rest is the WAV file. Results go
+// to a scratch file.
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
@@ -63,6 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       "-band:" + std::to_string(low) + "-" + std::to_string(low + 1 + ((bits >> 24) & 0x3F) * 53);
   if ((first & 0x20000) != 0) {
     arguments.push_back(band.c_str());
+  }
+  // The summary's speed error against a frequency of its own.
+  const std::string nominal = "-nominal:" + std::to_string(low) + ".5";
+  if ((bits & 0x40000000u) != 0) {
+    arguments.push_back(nominal.c_str());
   }
   arguments.push_back("input.wav");
   arguments.push_back(scratch.c_str());

@@ -117,6 +117,10 @@ class BasicWavFreqMeter final : public IDataProcessor {
                        ? static_cast<std::int64_t>(std::ceil(threshold))
                        : INT64_MAX;
   }
+  /// The gate at `levelDb` below `fullScale`, in the units of the samples.
+  void SetGateLevel(double fullScale, int levelDb) {
+    SetGate(fullScale * std::pow(10.0, levelDb / 20.0));
+  }
 
  private:
   /// An integer sample lies on the level when it is no further from it than this.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -7,7 +8,6 @@
 #include "core/ErrorInfoProvider.h"
 #include "core/IDataWriter.h"
 #include "core/IErrorInfoProvider.h"
-#include "output/ResultSummary.h"
 
 namespace wavfreq {
 
@@ -34,16 +34,14 @@ class FileDataWriter final : public IDataWriter, public IErrorInfoProvider {
     }
     lastTime = time;
     firstValuePending = false;
+    ++linesAccepted;
     if (file != nullptr) {
       AppendValueLine(time, frequency);
     }
-    if (summary != nullptr) {
-      summary->Add(time, frequency);
-    }
   }
 
-  /// Hands every line written from now on to `lines` as well.
-  void SetSummary(ResultSummary* lines) { summary = lines; }
+  /// The value lines accepted so far.
+  std::int64_t LinesAccepted() const { return linesAccepted; }
 
   void WriteText(const char* text) override;
 
@@ -72,7 +70,7 @@ class FileDataWriter final : public IDataWriter, public IErrorInfoProvider {
   bool firstValuePending = true;
   std::unique_ptr<char[]> buffer;
   std::size_t used = 0;
-  ResultSummary* summary = nullptr;
+  std::int64_t linesAccepted = 0;
 };
 
 }  // namespace wavfreq

@@ -130,7 +130,7 @@ class FakeWriter final : public IDataWriter, public IErrorInfoProvider {
   FakeWriter& operator=(const FakeWriter&) = delete;
   void WriteValue(double, double) override {}
   void WriteText(const char*) override {}
-  void SetSummary(ResultSummary*) {}
+  std::int64_t LinesAccepted() const { return 0; }
   void Flush() override {
     script.events.push_back("writer flushed");
     failed = failed || script.writerFailsOnFlush;
@@ -161,7 +161,7 @@ class FakeMeter final : public IDataProcessor {
     script.realSamples.insert(script.realSamples.end(), samples, samples + count);
   }
   double GetTime() override { return 0; }
-  void SetGate(double) {}
+  void SetGateLevel(double, int) {}
 
  private:
   Script& script;

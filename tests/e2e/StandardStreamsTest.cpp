@@ -43,6 +43,7 @@ const std::string kMoreOptions =
     "-1)\n"
     "-band:L-H - measures through a band-pass filter from L to H Hz (0 < L < H)\n"
     "-stats - prints the mean, drift, wow and flutter after the run\n"
+    "-nominal:F - takes the speed error against F Hz (default: the nearest standard test tone)\n"
     "- as <input.wav> reads standard input, as <output.txt> writes the table to standard output\n";
 
 TEST_F(StandardStreamsTest, TableGoesToStandardOutputAndTheConsoleToStandardError) {

@@ -1,0 +1,40 @@
+#pragma once
+
+namespace wavfreq {
+
+/// A second-order IIR section, y = (b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2), designed from an
+/// analog prototype by the bilinear transform. The design takes its tangents from Turns, so the
+/// coefficients are the same on every platform.
+class Biquad {
+ public:
+  /// Passes everything unchanged.
+  Biquad() = default;
+
+  /// The bilinear transform, at `sampleRate`, of the analog section
+  /// (p[0] s^2 + p[1] s + p[2]) / (q[0] s^2 + q[1] s + q[2]), s in radians per second. Corner
+  /// frequencies in it should come from Warp.
+  static Biquad FromAnalog(const double p[3], const double q[3], double sampleRate);
+  /// The analog corner, in radians per second, that the bilinear transform at `sampleRate` maps
+  /// to `hertz` exactly. Corners above 0.45 of the rate are held there.
+  static double Warp(double hertz, double sampleRate);
+
+  double Process(double x) {
+    const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
+  }
+  void Reset() { x1 = x2 = y1 = y2 = 0.0; }
+  /// Multiplies the section's gain.
+  void Scale(double gain);
+  /// The gain's magnitude at `hertz`.
+  double Gain(double hertz, double sampleRate) const;
+
+ private:
+  double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
+  double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+};
+
+}  // namespace wavfreq

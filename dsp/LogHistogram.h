@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace wavfreq {
+
+/// Counts of positive values in bins of a 1024th of an octave, for percentiles of series of any
+/// length in a fixed 224 KiB: a percentile is known to within 0.05 % of its value. Values from
+/// 2^-40 to 2^16 are binned as they are; smaller ones (and 0) count in the lowest bin, larger
+/// ones in the highest. A bin is found from the value's bits, the same on every platform.
+class LogHistogram {
+ public:
+  LogHistogram();
+
+  void Add(double value) {
+    ++counts[Bin(value)];
+    ++total;
+  }
+  std::int64_t Count() const { return total; }
+  /// The value that a share (0 to 1) of the values added lie at or below: the middle of the bin
+  /// where the count reaches it. 0 with no values.
+  double Percentile(double share) const;
+
+  static constexpr int kBinsPerOctave = 1024;
+  static constexpr int kLowestOctave = -40;
+  static constexpr int kOctaves = 56;
+
+ private:
+  static std::uint32_t Bin(double value);
+
+  std::vector<std::uint32_t> counts;
+  std::int64_t total = 0;
+};
+
+}  // namespace wavfreq

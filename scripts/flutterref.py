@@ -1,0 +1,71 @@
+"""An independent wow-and-flutter meter for scripts/accuracy: the analytic signal (scipy's Hilbert
+transform) gives the instantaneous frequency, and the weighting and the 0.5-200 Hz band are
+applied as analog responses on the spectrum of the whole deviation, not as digital filters.
+Needs numpy and scipy (Debian's python3-numpy, python3-scipy)."""
+import numpy
+
+# The weighting's analog prototype, 0 dB at 4 Hz: a first-order band around 4 Hz, a second-order
+# high-pass below 0.5 Hz and a shelf toward 200 Hz (the curve of IEC 60386, DIN 45507, AES6).
+HIGH_PASS, LOW_PASS, LOW_CUT, LOW_CUT_Q = 1.50850425, 9.23259539, 0.44013349, 0.66075390
+SHELF_ZERO, SHELF_POLE = 42.24874405, 56.40882390
+
+# The standards' curve, dB at each frequency.
+CURVE = [(0.1, -48.0), (0.2, -30.6), (0.315, -19.7), (0.4, -15.0), (0.63, -8.4), (0.8, -6.0),
+         (1.0, -4.2), (1.6, -1.8), (2.0, -0.9), (4.0, 0.0), (6.3, -0.9), (10.0, -2.1), (20.0, -5.9),
+         (40.0, -10.4), (63.0, -14.2), (100.0, -17.3), (200.0, -23.0)]
+
+
+def weighting(hertz):
+    """The complex analog response at `hertz` (an array), 1 in magnitude at 4 Hz."""
+    def raw(f):
+        s = 2j * numpy.pi * numpy.asarray(f, dtype=float)
+        wa, wb, wc = (2 * numpy.pi * x for x in (HIGH_PASS, LOW_PASS, LOW_CUT))
+        wz, wp = 2 * numpy.pi * SHELF_ZERO, 2 * numpy.pi * SHELF_POLE
+        return (s / (s + wa) * wb / (s + wb) * s * s / (s * s + s * wc / LOW_CUT_Q + wc * wc)
+                * (s + wz) / wz * wp / (s + wp))
+    return raw(hertz) / abs(raw(4.0))
+
+
+def band(hertz, top=200.0):
+    """Second-order Butterworth high-pass at 0.5 Hz and low-pass at `top`, analog, complex."""
+    s = 2j * numpy.pi * numpy.asarray(hertz, dtype=float)
+    low, high = 2 * numpy.pi * 0.5, 2 * numpy.pi * top
+    q = 1 / numpy.sqrt(2)
+    return s * s / (s * s + s * low / q + low * low) * high * high / (s * s + s * high / q + high * high)
+
+
+def measure(samples, rate, start, end, settle=2.55, limit=250.0, top=200.0):
+    """Mean frequency (Hz), weighted and unweighted two-sigma and weighted RMS (percent) of the
+    tone from `start` to `end` seconds into `samples`; the flutter figures from `settle` seconds
+    after `start`, as a meter that starts at `start` gives them once its filters have settled.
+    The samples should run on a few seconds either side, so that neither the transforms' wrap
+    nor a filter's start enters the figures. The deviation is kept to `limit` Hz, a meter's
+    demodulator band."""
+    from scipy.signal import hilbert
+    x = numpy.asarray(samples, dtype=float)
+    x = x - x.mean()
+    # The tone's own band only, so that harmonics and DC do not enter the phase.
+    spectrum = numpy.fft.rfft(x)
+    freqs = numpy.fft.rfftfreq(len(x), 1 / rate)
+    peak = freqs[numpy.argmax(abs(spectrum))]
+    spectrum[abs(freqs - peak) > max(limit * 1.5, 0.3 * peak)] = 0
+    analytic = hilbert(numpy.fft.irfft(spectrum, len(x)))
+    phase = numpy.unwrap(numpy.angle(analytic))
+    frequency = numpy.diff(phase) * rate / (2 * numpy.pi)
+    first, last = int(start * rate), int(end * rate)
+    mean = frequency[first:last].mean()
+    deviation = frequency / mean - 1.0
+    deviation = deviation - deviation.mean()
+    spectrum = numpy.fft.rfft(deviation)
+    freqs = numpy.fft.rfftfreq(len(deviation), 1 / rate)
+    inside = (freqs <= limit) & (freqs > 0)
+    figures = {"mean": mean}
+    counted = slice(int((start + settle) * rate), last)
+    for name, response in (("weighted", weighting), ("unweighted", lambda f: band(f, top))):
+        shaped = numpy.zeros_like(spectrum)
+        shaped[inside] = spectrum[inside] * response(freqs[inside])
+        series = numpy.fft.irfft(shaped, len(deviation))[counted] * 100.0
+        figures[name] = numpy.percentile(abs(series), 95)
+        if name == "weighted":
+            figures["rms"] = numpy.sqrt(numpy.mean(series ** 2))
+    return figures

@@ -1,0 +1,86 @@
+#include "stats/CarrierSearch.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "dsp/Turns.h"
+
+namespace wavfreq {
+
+namespace {
+
+constexpr double kWindowSeconds = 0.1;
+constexpr double kQuietDb = -70.0;
+constexpr double kPeakOverMedian = 316.2;  // 25 dB
+constexpr double kLowestHz = 20.0;
+// 85 ms at 192 kHz; shorter at higher rates, which no recording of a tone needs.
+constexpr int kLongestWindow = 16384;
+
+int WindowFor(int sampleRate) {
+  int length = 64;
+  while (2.0 * length <= kWindowSeconds * sampleRate && length < kLongestWindow) {
+    length *= 2;
+  }
+  return length;
+}
+
+}  // namespace
+
+CarrierSearch::CarrierSearch(int sampleRate, double fullScale)
+    : rate(static_cast<double>(sampleRate)),
+      length(WindowFor(sampleRate)),
+      // A full-scale sine's energy is half of full scale squared per sample.
+      quietEnergy(0.5 * fullScale * fullScale * length * std::pow(10.0, kQuietDb / 10.0)),
+      fft(static_cast<std::size_t>(length)),
+      window(static_cast<std::size_t>(length)),
+      work(2 * static_cast<std::size_t>(length)),
+      power(static_cast<std::size_t>(length / 2)) {
+  for (int i = 0; i < length; ++i) {
+    const double c = Turns::Of(static_cast<double>(i) / static_cast<double>(length)).cosine;
+    window[static_cast<std::size_t>(i)] = 0.5 - 0.5 * c;
+  }
+}
+
+double CarrierSearch::Analyse() {
+  fft.Transform(work.data(), false);
+  const std::size_t bins = power.size();
+  for (std::size_t k = 0; k < bins; ++k) {
+    power[k] = work[2 * k] * work[2 * k] + work[2 * k + 1] * work[2 * k + 1];
+  }
+  const double binWidth = rate / static_cast<double>(length);
+  const std::size_t first =
+      std::max<std::size_t>(2, static_cast<std::size_t>(std::ceil(kLowestHz / binWidth)));
+  const std::size_t last = std::min(bins - 2, static_cast<std::size_t>(0.45 * rate / binWidth));
+  if (first >= last) {
+    return 0.0;
+  }
+  std::size_t peak = first;
+  for (std::size_t k = first; k <= last; ++k) {
+    if (power[k] > power[peak]) {
+      peak = k;
+    }
+  }
+  std::vector<double> sorted(power.begin() + 1, power.end());
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2),
+                   sorted.end());
+  const double median = sorted[sorted.size() / 2];
+  if (!(power[peak] > kPeakOverMedian * median)) {
+    return 0.0;
+  }
+  // The parabola through the log powers of the peak and its neighbours.
+  const double left = std::log(power[peak - 1] + 1e-300);
+  const double centre = std::log(power[peak]);
+  const double right = std::log(power[peak + 1] + 1e-300);
+  const double curvature = left - 2.0 * centre + right;
+  const double offset = curvature < 0.0 ? 0.5 * (left - right) / curvature : 0.0;
+  // A sine of amplitude A puts 3 N^2 A^2 / 32 into its Hann lobe on one side of the spectrum.
+  double lobe = 0.0;
+  for (std::size_t k = peak - 1; k <= peak + 1; ++k) {
+    lobe += power[k];
+  }
+  const double n = static_cast<double>(length);
+  foundPower = lobe * 8.0 / (3.0 * n * n);
+  return (static_cast<double>(peak) + offset) * binWidth;
+}
+
+}  // namespace wavfreq

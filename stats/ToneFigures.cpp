@@ -1,0 +1,257 @@
+#include "stats/ToneFigures.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "dsp/Turns.h"
+
+namespace wavfreq {
+
+namespace {
+
+// Welch's segments: about 16 s, for a resolution of a sixteenth of a hertz.
+constexpr double kSegmentSeconds = 16.0;
+constexpr std::size_t kLongestSegment = 16384;
+// Modulation is looked for from here to the band's top.
+constexpr double kSlowestModulation = 0.1;
+// A component's lobe must stand this far above the spectrum's median (13 dB).
+constexpr double kComponentOverFloor = 20.0;
+constexpr std::size_t kComponents = 3;
+constexpr double kNoiseCutHz = 20.0;
+constexpr double kSqrtTwo = 1.41421356237309505;
+constexpr double kMedianOfGaussian = 0.67448975;
+// A component is shown down to half the figure's last digit, and to a tenth of the strongest.
+constexpr double kSmallestShare = 0.0005;
+constexpr double kWeakestOfStrongest = 0.1;
+
+std::size_t SegmentFor(double rate) {
+  std::size_t length = 64;
+  while (static_cast<double>(length) < kSegmentSeconds * rate && length < kLongestSegment) {
+    length *= 2;
+  }
+  return length;
+}
+
+double Hann(std::size_t i, std::size_t length) {
+  return 0.5 - 0.5 * Turns::Of(static_cast<double>(i) / static_cast<double>(length)).cosine;
+}
+
+}  // namespace
+
+ToneFigures::ToneFigures(double seriesRate, double bandTop)
+    : rate(seriesRate),
+      weighting(seriesRate),
+      band(seriesRate, bandTop),
+      noiseWeighting(seriesRate),
+      noiseBand(seriesRate, bandTop),
+      segmentLength(SegmentFor(seriesRate / 2.0)),
+      fft(segmentLength),
+      window(segmentLength),
+      segment(segmentLength, 0.0),
+      work(2 * segmentLength, 0.0),
+      powerSum(segmentLength / 2, 0.0) {
+  // c(f) sinc(f / rate) = 1 at f = rate / 5 with c(f) = (1 + 2a) - 2a cos(2 pi f / rate): the
+  // series' averaging undone to within 0.3 % below a fifth of its rate.
+  const double x = 0.2;
+  const double sinc = Turns::Of(0.5 * x).sine / (Turns::kPi * x);
+  correction.share = (1.0 / sinc - 1.0) / (2.0 - 2.0 * Turns::Of(x).cosine);
+  noiseCorrection.share = correction.share;
+  // The noise's own path leaves out what lies below 20 Hz (a quarter of a narrower band), where a
+  // tone's level varies for reasons of its own (a tape's contact, a record's wear); white noise
+  // puts little there.
+  const double cut = Biquad::Warp(std::fmin(kNoiseCutHz, 0.25 * band.TopHertz()), seriesRate);
+  const double cutTop[3] = {1.0, 0.0, 0.0};
+  const double cutBottom[3] = {1.0, cut * kSqrtTwo, cut * cut};
+  noiseCut = Biquad::FromAnalog(cutTop, cutBottom, seriesRate);
+  for (std::size_t i = 0; i < segmentLength; ++i) {
+    window[i] = Hann(i, segmentLength);
+  }
+}
+
+void ToneFigures::Add(double frequency, double noise, bool bridged) {
+  if (seen == 0) {
+    origin = frequency;
+  }
+  const double deviation = frequency - origin;
+  const double corrected = correction.Next(deviation);
+  const double weighted = weighting.Process(corrected);
+  const double unweighted = band.Process(corrected);
+  const double cleared = noiseCut.Process(noiseCorrection.Next(noise));
+  const double noiseWeighted = noiseWeighting.Process(cleared);
+  const double noiseUnweighted = noiseBand.Process(cleared);
+  const double t = static_cast<double>(seen) / rate;
+  ++seen;
+  if (!bridged) {
+    ++count;
+    sumT += t;
+    sumF += deviation;
+    sumTT += t * t;
+    sumTF += t * deviation;
+  }
+  if (static_cast<double>(seen) <= kSettleSeconds * rate) {
+    return;
+  }
+  AddToSpectrum(weighted);
+  if (bridged) {
+    return;
+  }
+  ++settled;
+  weightedMagnitudes.Add(std::fabs(weighted));
+  unweightedMagnitudes.Add(std::fabs(unweighted));
+  sumWeightedSquares += weighted * weighted;
+  sumUnweightedSquares += unweighted * unweighted;
+  noiseWeightedMagnitudes.Add(std::fabs(noiseWeighted));
+  noiseUnweightedMagnitudes.Add(std::fabs(noiseUnweighted));
+}
+
+void ToneFigures::AddToSpectrum(double weighted) {
+  pairSum += weighted;
+  if (++pairCount < 2) {
+    return;
+  }
+  segment[segmentFill % segmentLength] = 0.5 * pairSum;
+  pairSum = 0.0;
+  pairCount = 0;
+  ++segmentFill;
+  if (segmentFill >= segmentLength && ++sinceTransform >= segmentLength / 2) {
+    sinceTransform = 0;
+    TransformSegment();
+  }
+}
+
+void ToneFigures::TransformSegment() {
+  // The last segmentLength values, oldest first, Hann-weighted; or all there are, zero-padded.
+  const std::size_t length = std::min(segmentFill, segmentLength);
+  transformedLength = length;
+  const std::size_t oldest = segmentFill - length;
+  for (std::size_t i = 0; i < segmentLength; ++i) {
+    const double value = i < length ? segment[(oldest + i) % segmentLength] *
+                                          (length == segmentLength ? window[i] : Hann(i, length))
+                                    : 0.0;
+    work[2 * i] = value;
+    work[2 * i + 1] = 0.0;
+  }
+  fft.Transform(work.data(), false);
+  // Scaled so that a sinusoid of amplitude A has A^2 in its lobe: Hann's energy is 3/8 of the
+  // segment, and each side of the spectrum holds half.
+  const double scale =
+      32.0 / (3.0 * static_cast<double>(segmentLength) * static_cast<double>(length));
+  for (std::size_t k = 0; k < powerSum.size(); ++k) {
+    powerSum[k] += scale * (work[2 * k] * work[2 * k] + work[2 * k + 1] * work[2 * k + 1]);
+  }
+  ++segments;
+}
+
+ToneFigures::Figures ToneFigures::Compute() {
+  Figures figures;
+  figures.values = count;
+  if (count == 0) {
+    return figures;
+  }
+  const double n = static_cast<double>(count);
+  figures.mean = origin + sumF / n;
+  const double spread = n * sumTT - sumT * sumT;
+  figures.drift = spread > 0.0 ? (n * sumTF - sumT * sumF) / spread : 0.0;
+  figures.span = static_cast<double>(seen - 1) / rate;
+  figures.settledSeconds = static_cast<double>(settled) / rate;
+  figures.flutterMeasured = figures.settledSeconds >= kShortestSeconds && figures.mean > 0.0;
+  if (!figures.flutterMeasured) {
+    return figures;
+  }
+  const double percent = 100.0 / figures.mean;
+  // Noise and flutter add as powers: what the noise adds is taken out of each figure. The noise's
+  // power comes from the median of its magnitudes, which a click or a dip's edge hardly moves:
+  // for Gaussian noise the median is 0.6745 standard deviations.
+  const double values = static_cast<double>(settled);
+  const double weightedPower = sumWeightedSquares;
+  const double unweightedPower = sumUnweightedSquares;
+  const double noiseWeighted = noiseWeightedMagnitudes.Percentile(0.5) / kMedianOfGaussian;
+  const double noiseUnweighted = noiseUnweightedMagnitudes.Percentile(0.5) / kMedianOfGaussian;
+  const double noiseWeightedPower = noiseWeighted * noiseWeighted * values;
+  const double noiseUnweightedPower = noiseUnweighted * noiseUnweighted * values;
+  const double weightedShare =
+      weightedPower > 0.0 ? std::fmin(1.0, noiseWeightedPower / weightedPower) : 0.0;
+  const double unweightedShare =
+      unweightedPower > 0.0 ? std::fmin(1.0, noiseUnweightedPower / unweightedPower) : 0.0;
+  figures.noiseShare = std::fmax(weightedShare, unweightedShare);
+  figures.weighted2Sigma =
+      weightedMagnitudes.Percentile(0.95) * percent * std::sqrt(1.0 - weightedShare);
+  figures.unweighted2Sigma =
+      unweightedMagnitudes.Percentile(0.95) * percent * std::sqrt(1.0 - unweightedShare);
+  figures.weightedRms = std::sqrt(weightedPower * (1.0 - weightedShare) / values) * percent;
+
+  if (segments == 0) {
+    TransformSegment();
+  }
+  const double spectrumRate = rate / 2.0;
+  const double binWidth = spectrumRate / static_cast<double>(segmentLength);
+  // Hann's lobe spans 2 bins either side of its peak, more where a short tone's values were
+  // padded out to a segment.
+  const std::size_t half = std::max<std::size_t>(
+      2, static_cast<std::size_t>(std::ceil(2.0 * static_cast<double>(segmentLength) /
+                                            static_cast<double>(transformedLength))));
+  const std::size_t first = std::max<std::size_t>(
+      half, static_cast<std::size_t>(std::ceil(kSlowestModulation / binWidth)));
+  const double top = std::fmin(band.TopHertz(), 0.45 * spectrumRate);
+  const std::size_t last =
+      std::min(powerSum.size() - half - 1, static_cast<std::size_t>(top / binWidth));
+  if (first >= last) {
+    return figures;
+  }
+  const double average = 1.0 / static_cast<double>(segments);
+  std::vector<double> floor(powerSum.begin() + static_cast<std::ptrdiff_t>(first),
+                            powerSum.begin() + static_cast<std::ptrdiff_t>(last + 1));
+  std::nth_element(floor.begin(), floor.begin() + static_cast<std::ptrdiff_t>(floor.size() / 2),
+                   floor.end());
+  const double median = floor[floor.size() / 2];
+  struct Peak {
+    std::size_t bin;
+    double lobe;
+  };
+  std::vector<Peak> peaks;
+  for (std::size_t k = first; k <= last; ++k) {
+    if (powerSum[k] > powerSum[k - 1] && powerSum[k] >= powerSum[k + 1]) {
+      double lobe = 0.0;
+      for (std::size_t j = k - half; j <= k + half; ++j) {
+        lobe += powerSum[j];
+      }
+      if (lobe > kComponentOverFloor * static_cast<double>(2 * half + 1) * median) {
+        peaks.push_back({k, lobe});
+      }
+    }
+  }
+  std::sort(peaks.begin(), peaks.end(),
+            [](const Peak& a, const Peak& b) { return a.lobe > b.lobe; });
+  std::vector<std::size_t> taken;
+  for (const Peak& peak : peaks) {
+    if (figures.modulation.size() == kComponents) {
+      break;
+    }
+    const std::size_t k = peak.bin;
+    const double amplitude = std::sqrt(peak.lobe * average) * percent;
+    // Below what the figure shows, or far below the strongest, a peak is no component; nor is
+    // the skirt of one already taken.
+    if (amplitude < kSmallestShare ||
+        (!figures.modulation.empty() &&
+         amplitude < kWeakestOfStrongest * figures.modulation.front().share)) {
+      break;
+    }
+    bool skirt = false;
+    for (std::size_t other : taken) {
+      skirt = skirt || (k > other ? k - other : other - k) <= 2 * half;
+    }
+    if (skirt) {
+      continue;
+    }
+    taken.push_back(k);
+    const double left = std::log(powerSum[k - 1] + 1e-300);
+    const double centre = std::log(powerSum[k]);
+    const double right = std::log(powerSum[k + 1] + 1e-300);
+    const double curvature = left - 2.0 * centre + right;
+    const double offset = curvature < 0.0 ? 0.5 * (left - right) / curvature : 0.0;
+    figures.modulation.push_back({(static_cast<double>(k) + offset) * binWidth, amplitude});
+  }
+  return figures;
+}
+
+}  // namespace wavfreq

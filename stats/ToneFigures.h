@@ -1,0 +1,109 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dsp/Fft.h"
+#include "dsp/FlutterBand.h"
+#include "dsp/FlutterWeighting.h"
+#include "dsp/LogHistogram.h"
+
+namespace wavfreq {
+
+/// The figures of one tone, from its speed series: the frequency sampled evenly at
+/// `seriesRate`. Weighted and unweighted wow and flutter come from the series through the
+/// standards' weighting and their 0.5 to 200 Hz band; their two-sigma values from streaming
+/// percentiles, their modulation from an averaged spectrum; the mean and the drift from sums.
+/// Memory stays the same however long the tone: about 0.8 MiB.
+class ToneFigures {
+ public:
+  /// `bandTop` is the highest modulation the series carries, which a low carrier limits.
+  ToneFigures(double seriesRate, double bandTop);
+
+  /// The next value of the series, in hertz, with the tone's amplitude noise at that value turned
+  /// into hertz the same way (0 where there is none). A `bridged` value stands in for a stretch
+  /// where the tone dropped out: it keeps the filters going but counts in no figure.
+  void Add(double frequency, double noise, bool bridged);
+
+  /// Seconds of series after which the filters have settled and the flutter figures count.
+  static constexpr double kSettleSeconds = 2.5;
+  /// Seconds of settled series the flutter figures need.
+  static constexpr double kShortestSeconds = 2.0;
+
+  struct Component {
+    double hertz;
+    double share;  // amplitude in percent of the mean
+  };
+  struct Figures {
+    std::int64_t values = 0;       // of the series, not bridged
+    double mean = 0.0;             // Hz
+    double drift = 0.0;            // Hz per second
+    double span = 0.0;             // seconds from the first to the last value
+    bool flutterMeasured = false;  // enough settled series for the flutter figures
+    double settledSeconds = 0.0;
+    double weighted2Sigma = 0.0;    // percent
+    double unweighted2Sigma = 0.0;  // percent
+    double weightedRms = 0.0;       // percent
+    double noiseShare = 0.0;        // of the power of the flutter figures, taken out of them
+    std::vector<Component> modulation;
+  };
+  Figures Compute();
+
+ private:
+  void AddToSpectrum(double weighted);
+  void TransformSegment();
+
+  double rate;
+  FlutterWeighting weighting;
+  FlutterBand band;
+  // Undoes the series' own averaging, to within 0.3 % below a fifth of its rate: each value is
+  // the mean frequency over one period of the series, which takes 6.5 % off 200 Hz at 1000
+  // values per second. (1 + 2a) x[n-1] - a (x[n] + x[n-2]): it answers one value late.
+  struct Correction {
+    double share = 0.0;
+    double last[2] = {0.0, 0.0};
+    double Next(double value) {
+      const double corrected = (1.0 + 2.0 * share) * last[1] - share * (last[0] + value);
+      last[0] = last[1];
+      last[1] = value;
+      return corrected;
+    }
+  };
+  Correction correction;
+  // The tone's amplitude noise, taken as frequency, goes the same way: noise added to a tone moves
+  // its amplitude as much as its phase, so this is how much of the figures the noise makes.
+  Correction noiseCorrection;
+  Biquad noiseCut;
+  FlutterWeighting noiseWeighting;
+  FlutterBand noiseBand;
+  std::int64_t seen = 0;
+  double origin = 0.0;  // the first value: the filters take the deviation from it, without a step
+
+  std::int64_t count = 0;  // values that count (not bridged)
+  double sumT = 0.0, sumF = 0.0, sumTT = 0.0, sumTF = 0.0;
+  std::int64_t settled = 0;
+  LogHistogram weightedMagnitudes;
+  LogHistogram unweightedMagnitudes;
+  double sumWeightedSquares = 0.0;
+  double sumUnweightedSquares = 0.0;
+  LogHistogram noiseWeightedMagnitudes;
+  LogHistogram noiseUnweightedMagnitudes;
+
+  // Welch's average of the weighted series' power spectrum, at half the series rate (pairs of
+  // values averaged): Hann-weighted segments of `segmentLength`, half overlapping.
+  std::size_t segmentLength = 0;
+  Fft fft;
+  std::vector<double> window;
+  std::vector<double> segment;  // the last segmentLength values, in order of arrival (a ring)
+  std::size_t segmentFill = 0;
+  std::size_t sinceTransform = 0;
+  std::vector<double> work;
+  std::vector<double> powerSum;
+  std::int64_t segments = 0;
+  std::size_t transformedLength = 0;  // values in the last segment transformed
+  double pairSum = 0.0;
+  int pairCount = 0;
+};
+
+}  // namespace wavfreq
