@@ -3,8 +3,9 @@
 namespace wavfreq {
 
 /// A second-order IIR section, y = (b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2), designed from an
-/// analog prototype by the bilinear transform. The design takes its tangents from Turns, so the
-/// coefficients are the same on every platform.
+/// analog prototype by the bilinear transform, and run in the transposed direct form: two
+/// states, and each output waits on one multiplication and one addition only. The design takes its
+/// tangents from Turns, so the coefficients are the same on every platform.
 class Biquad {
  public:
   /// Passes everything unchanged.
@@ -19,14 +20,12 @@ class Biquad {
   static double Warp(double hertz, double sampleRate);
 
   double Process(double x) {
-    const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-    x2 = x1;
-    x1 = x;
-    y2 = y1;
-    y1 = y;
+    const double y = b0 * x + s1;
+    s1 = b1 * x - a1 * y + s2;
+    s2 = b2 * x - a2 * y;
     return y;
   }
-  void Reset() { x1 = x2 = y1 = y2 = 0.0; }
+  void Reset() { s1 = s2 = 0.0; }
   /// Multiplies the section's gain.
   void Scale(double gain);
   /// The gain's magnitude at `hertz`.
@@ -34,7 +33,7 @@ class Biquad {
 
  private:
   double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
-  double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+  double s1 = 0.0, s2 = 0.0;
 };
 
 }  // namespace wavfreq

@@ -7,15 +7,17 @@
 #include <vector>
 
 #include "dsp/Pair.h"
+#include "dsp/Quad.h"
 
 namespace wavfreq {
 
 /// Moves a tone down to 0 Hz and low-passes it into a complex signal at a low rate, whose angle
 /// is the tone's phase less the carrier's and whose magnitude is its amplitude. The samples are
 /// multiplied by e^(-j 2 pi f n / rate) and summed in blocks (a first, cheap low-pass and
-/// decimation), then a Kaiser-window FIR is evaluated at every fourth block sum. It passes
-/// `passHertz` either side of the carrier, and keeps what lies 3 x `passHertz` or more from it
-/// 80 dB down; the output rate is 4 x `passHertz` or a little more.
+/// decimation, in single precision: its rounding lies far below any tone's noise), then a
+/// Kaiser-window FIR is evaluated at every third block sum. It passes `passHertz` either side of
+/// the carrier, and keeps what lies 2 x `passHertz` or more from it 80 dB down; the output rate
+/// is 3 x `passHertz` or a little more.
 ///
 /// The oscillator's phase runs in exact 32-bit fractions of a turn, so the carrier the mixer
 /// uses (Carrier()) is known exactly and no rounding builds up over hours.
@@ -29,13 +31,15 @@ class Demodulator {
   /// The carrier as the mixer runs it, in hertz.
   double Carrier() const { return carrier; }
   /// Input samples per output value.
-  int Decimation() const { return 4 * blockLength; }
+  int Decimation() const { return kDecimation * blockLength; }
+  /// Output values until the FIR has filled: those before hold the silence it started from.
+  int FillValues() const { return static_cast<int>(taps + kDecimation - 1) / kDecimation; }
   /// Seconds from the middle of what an output value holds to the sample after which it comes.
   double Delay() const { return delay; }
   /// How many samples since the last call were at full scale (at `clipLevel` or beyond).
   double TakeAtFullScale() {
-    const double count = atFullScale[0] + atFullScale[1];
-    atFullScale[0] = atFullScale[1] = 0.0;
+    const double count = atFullScale;
+    atFullScale = 0.0;
     return count;
   }
 
@@ -43,8 +47,30 @@ class Demodulator {
   /// imaginary parts.
   template <class Sample>
   void Process(const Sample* samples, int count, std::vector<double>& out) {
+    CountAtFullScale(samples, count);
+    const int padded = static_cast<int>(cosines.size());
     int done = 0;
     while (done < count) {
+      if (inBlock == 0 && count - done >= padded) {
+        // A whole block at once, its lanes in registers. The tables are 0 past the block's end,
+        // so the samples read there count for nothing, and each lane adds what it would one
+        // sample at a time.
+        const Sample* x = samples + done;
+        const float* c = cosines.data();
+        const float* s = sines.data();
+        Quad re0(0.0F), re1(0.0F), im0(0.0F), im1(0.0F);
+        for (int i = 0; i < padded; i += 8) {
+          const Quad low = Quad::From(x + i);
+          const Quad high = Quad::From(x + i + 4);
+          re0 += low * Quad::LoadAligned(c + i);
+          re1 += high * Quad::LoadAligned(c + i + 4);
+          im0 += low * Quad::LoadAligned(s + i);
+          im1 += high * Quad::LoadAligned(s + i + 4);
+        }
+        TakeBlock((re0 + re1).Sum(), (im0 + im1).Sum(), out);
+        done += blockLength;
+        continue;
+      }
       const int take = std::min(count - done, blockLength - inBlock);
       Accumulate(samples + done, take);
       done += take;
@@ -56,56 +82,75 @@ class Demodulator {
   }
 
  private:
-  // Adds the samples times the oscillator; even and odd places in the lanes of a pair, so that
-  // the additions do not wait on each other.
+  static constexpr int kDecimation = 3;
+  static int BlockLengthFor(double rate, double tone, double passHertz);
+
+  template <class Sample>
+  void CountAtFullScale(const Sample* samples, int count) {
+    const Sample high = static_cast<Sample>(clipLevel);
+    const Sample low = static_cast<Sample>(-clipLevel);
+    int at = 0;
+    for (int i = 0; i < count; ++i) {
+      at += static_cast<int>(samples[i] >= high) + static_cast<int>(samples[i] <= low);
+    }
+    atFullScale += static_cast<double>(at);
+  }
+
+  // Adds the samples times the oscillator: eight places, in the lanes of two quads each for the
+  // real and the imaginary parts, so that the additions do not wait on each other.
   template <class Sample>
   void Accumulate(const Sample* samples, int count) {
-    const double* c = cosines.data();
-    const double* s = sines.data();
-    Pair re = Pair::Load(sum);
-    Pair im = Pair::Load(sum + 2);
-    Pair full = Pair::Load(atFullScale);
-    const Pair clip(clipLevel);
+    const float* c = cosines.data();
+    const float* s = sines.data();
     int i = inBlock;
     const int end = inBlock + count;
     const Sample* x = samples - inBlock;
-    if (i < end && (i & 1) != 0) {
-      const Pair value(0.0, static_cast<double>(x[i]));
-      re += value * Pair::LoadAligned(c + i - 1);
-      im += value * Pair::LoadAligned(s + i - 1);
-      full += Pair::AtLeast(value.Abs(), clip);
-      ++i;
+    // One sample at a time up to a place of eight, eight at a time, then one at a time again.
+    for (; i < end && (i & 7) != 0; ++i) {
+      const float value = static_cast<float>(x[i]);
+      sum[i & 7] += value * c[i];
+      sum[8 + (i & 7)] += value * s[i];
     }
-    for (; i + 2 <= end; i += 2) {
-      const Pair value(static_cast<double>(x[i]), static_cast<double>(x[i + 1]));
-      re += value * Pair::LoadAligned(c + i);
-      im += value * Pair::LoadAligned(s + i);
-      full += Pair::AtLeast(value.Abs(), clip);
+    Quad re0 = Quad::LoadAligned(sum);
+    Quad re1 = Quad::LoadAligned(sum + 4);
+    Quad im0 = Quad::LoadAligned(sum + 8);
+    Quad im1 = Quad::LoadAligned(sum + 12);
+    for (; i + 8 <= end; i += 8) {
+      const Quad low = Quad::From(x + i);
+      const Quad high = Quad::From(x + i + 4);
+      re0 += low * Quad::LoadAligned(c + i);
+      re1 += high * Quad::LoadAligned(c + i + 4);
+      im0 += low * Quad::LoadAligned(s + i);
+      im1 += high * Quad::LoadAligned(s + i + 4);
     }
-    if (i < end) {
-      const Pair value(static_cast<double>(x[i]), 0.0);
-      re += value * Pair::LoadAligned(c + i);
-      im += value * Pair::LoadAligned(s + i);
-      full += Pair::AtLeast(value.Abs(), clip);
+    re0.Store(sum);
+    re1.Store(sum + 4);
+    im0.Store(sum + 8);
+    im1.Store(sum + 12);
+    for (; i < end; ++i) {
+      const float value = static_cast<float>(x[i]);
+      sum[i & 7] += value * c[i];
+      sum[8 + (i & 7)] += value * s[i];
     }
-    re.Store(sum);
-    im.Store(sum + 2);
-    full.Store(atFullScale);
   }
 
   void EndBlock(std::vector<double>& out);
+  /// The sum of a whole block against the oscillator from the block's start.
+  void TakeBlock(double re, double im, std::vector<double>& out);
 
   int blockLength = 1;
   double outputRate = 0.0;
   double delay = 0.0;
   double carrier = 0.0;
   std::uint32_t step = 0;  // the oscillator's turn per sample, in 2^-32 turns
-  // e^(-j 2 pi f i / rate) within a block: cosines and (negated) sines, padded to even length.
-  std::vector<double> cosines;
-  std::vector<double> sines;
-  double sum[4] = {};  // real parts (even, odd places), imaginary parts (even, odd)
+  // e^(-j 2 pi f i / rate) within a block: cosines and (negated) sines, padded to a multiple of
+  // eight.
+  std::vector<float> cosines;
+  std::vector<float> sines;
+  // The block's sums: real parts at places 0 to 7 modulo eight, then imaginary parts.
+  alignas(16) float sum[16] = {};
   double clipLevel = 0.0;
-  double atFullScale[2] = {};  // samples at full scale (even, odd places)
+  double atFullScale = 0.0;  // samples at full scale since it was last taken
   int inBlock = 0;
   // The oscillator's phase at the current block's start, exact, and turned to a phasor: turned
   // on from block to block and set afresh from the exact phase every so often.
@@ -114,12 +159,13 @@ class Demodulator {
   double phasor[2] = {1.0, 0.0};
   double turn[2] = {1.0, 0.0};
   std::int64_t blocks = 0;
-  // The FIR: its taps twice each (for a real and an imaginary part at once), and the block sums
-  // twice over so that the last taps of them lie in one piece.
+  // The FIR: the first half of its taps (it is symmetric), twice each for a real and an imaginary
+  // part at once, and the block sums twice over so that the last taps of them lie in one piece.
   std::vector<double> tapPairs;
+  std::size_t taps = 0;
   std::vector<double> history;
   std::size_t historyAt = 0;
-  int phaseOfFour = 0;
+  int phaseOfThree = 0;
 };
 
 }  // namespace wavfreq

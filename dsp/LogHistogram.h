@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace wavfreq {
@@ -27,7 +28,26 @@ class LogHistogram {
   static constexpr int kOctaves = 56;
 
  private:
-  static std::uint32_t Bin(double value);
+  static constexpr std::uint32_t kBins = kOctaves * kBinsPerOctave;
+  // The exponent field of 2^kLowestOctave.
+  static constexpr std::int64_t kLowestExponent = 1023 + kLowestOctave;
+
+  static std::uint32_t Bin(double value) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    // The exponent picks the octave, the top 10 bits of the fraction the bin within it; negative
+    // values and 0 fall below the lowest octave.
+    const std::int64_t exponent = static_cast<std::int64_t>(bits >> 52) - kLowestExponent;
+    if (value <= 0.0 || exponent < 0) {
+      return 0;
+    }
+    if (exponent >= kOctaves || !(value == value)) {
+      return kBins - 1;
+    }
+    const std::uint64_t within = (bits >> 42) & (kBinsPerOctave - 1);
+    return static_cast<std::uint32_t>(exponent) * kBinsPerOctave +
+           static_cast<std::uint32_t>(within);
+  }
 
   std::vector<std::uint32_t> counts;
   std::int64_t total = 0;

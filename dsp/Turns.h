@@ -60,19 +60,26 @@ struct Turns {
     if (ay == 0.0 && ax == 0.0) {
       return 0.0;
     }
-    // Within the first octant, then twice to the half angle: |t| <= tan(pi / 16) < 0.2, where
-    // the series to the 21st power leaves out less than 2^-57.
+    // Within the first octant, then, unless the tangent is small already, twice to the half
+    // angle: the series is taken at |t| <= tan(pi / 16) < 0.2 to the 21st power, or at
+    // |t| <= 1/16 to the 13th, and leaves out less than 2^-55 of the angle either way.
     const bool steep = ay > ax;
     double t = steep ? ax / ay : ay / ax;
-    for (int halving = 0; halving < 2; ++halving) {
-      t = t / (1.0 + std::sqrt(1.0 + t * t));
+    double scale = 1.0;
+    int terms = kSmallTangentTerms;
+    if (t > kSmallTangent) {
+      for (int halving = 0; halving < 2; ++halving) {
+        t = t / (1.0 + std::sqrt(1.0 + t * t));
+      }
+      scale = 4.0;
+      terms = kAtanTerms;
     }
     const double square = t * t;
-    double series = 1.0 / 21.0;
-    for (int k = 19; k >= 1; k -= 2) {
-      series = series * square * -1.0 + 1.0 / static_cast<double>(k);
+    double series = kOddInverses[terms - 1];
+    for (int k = terms - 2; k >= 0; --k) {
+      series = series * square * -1.0 + kOddInverses[k];
     }
-    double turns = 4.0 * series * t / (2.0 * kPi);
+    double turns = scale * series * t / (2.0 * kPi);
     if (steep) {
       turns = 0.25 - turns;
     }
@@ -83,6 +90,13 @@ struct Turns {
   }
 
  private:
+  static constexpr double kSmallTangent = 0.0625;
+  static constexpr int kSmallTangentTerms = 7;
+  static constexpr int kAtanTerms = 11;
+  // 1/(2k + 1) for k = 0 to 10, each rounded once: the series of atan.
+  static constexpr double kOddInverses[kAtanTerms] = {
+      1.0,        1.0 / 3.0,  1.0 / 5.0,  1.0 / 7.0,  1.0 / 9.0, 1.0 / 11.0,
+      1.0 / 13.0, 1.0 / 15.0, 1.0 / 17.0, 1.0 / 19.0, 1.0 / 21.0};
   // 1/k! for k = 0 to 16, each rounded once from its exact value.
   static constexpr double kInverseFactorials[17] = {1.0,
                                                     1.0,

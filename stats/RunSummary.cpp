@@ -22,8 +22,9 @@ void RunSummary::Look() {
     if (tone != nullptr) {
       EndTone();
     }
-    // The window before is silence before the input's start.
-    const std::int64_t from = std::max<std::int64_t>(0, position - 2 * window);
+    // The window before, where it is whole: not before the input's start.
+    const std::int64_t from =
+        std::max<std::int64_t>(0, position - (previousWhole ? 2 : 1) * window);
     const int preroll = static_cast<int>(position - from);
     tone = std::make_unique<ToneTracker>(rate, found, search.FoundPower(),
                                          static_cast<double>(from) / rate, clipLevel);

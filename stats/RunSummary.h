@@ -27,24 +27,33 @@ class RunSummary {
   /// The next samples of the measured channel, as the meter takes them.
   template <class Sample>
   void ProcessBlock(const Sample* samples, int count) {
+    const int window = search.WindowLength();
     for (int done = 0; done < count;) {
-      const int window = search.WindowLength();
-      const int take = std::min<int>(count - done, window - static_cast<int>(gathered));
+      const int take = std::min<int>(count - done, window - gathered);
       const Sample* piece = samples + done;
       if (tone != nullptr) {
         tone->Process(piece, take);
       }
-      std::copy(piece, piece + take,
-                pending.begin() + window + static_cast<std::ptrdiff_t>(gathered));
-      gathered += static_cast<std::size_t>(take);
+      // While a tone is there, the samples are not looked at again: a window gathered then is
+      // not a whole one.
+      if (tone == nullptr || tone->Missing()) {
+        std::copy(piece, piece + take, pending.begin() + window + gathered);
+      } else {
+        whole = false;
+      }
+      gathered += take;
       done += take;
       position += take;
-      if (static_cast<int>(gathered) == window) {
-        if (tone == nullptr || tone->Missing()) {
+      if (gathered == window) {
+        if (whole && (tone == nullptr || tone->Missing())) {
           Look();
         }
         // The window just gathered becomes the one before the next.
-        std::copy(pending.begin() + window, pending.end(), pending.begin());
+        if (whole) {
+          std::copy(pending.begin() + window, pending.end(), pending.begin());
+        }
+        previousWhole = whole;
+        whole = true;
         gathered = 0;
       }
       if (tone != nullptr && tone->Ended()) {
@@ -70,8 +79,10 @@ class RunSummary {
   // The window before the one being gathered, then that one: a tone found in a window is
   // followed from the one before, so that the demodulator has settled by its onset.
   std::vector<double> pending;
-  std::size_t gathered = 0;
-  std::int64_t position = 0;  // samples taken so far
+  int gathered = 0;
+  bool whole = true;           // every sample of the window being gathered is in it
+  bool previousWhole = false;  // and of the one before
+  std::int64_t position = 0;   // samples taken so far
   std::vector<std::string> reports;
 };
 

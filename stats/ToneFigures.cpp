@@ -20,6 +20,8 @@ constexpr std::size_t kComponents = 3;
 constexpr double kNoiseCutHz = 20.0;
 constexpr double kSqrtTwo = 1.41421356237309505;
 constexpr double kMedianOfGaussian = 0.67448975;
+// The noise's filters settle from a new start within a tenth of a second.
+constexpr double kNoiseSettleSeconds = 0.1;
 // A component is shown down to half the figure's last digit, and to a tenth of the strongest.
 constexpr double kSmallestShare = 0.0005;
 constexpr double kWeakestOfStrongest = 0.1;
@@ -50,6 +52,10 @@ ToneFigures::ToneFigures(double seriesRate, double bandTop)
       segment(segmentLength, 0.0),
       work(2 * segmentLength, 0.0),
       powerSum(segmentLength / 2, 0.0) {
+  noiseSpan = std::max<std::int64_t>(1, static_cast<std::int64_t>(seriesRate + 0.5));
+  noiseSettle = static_cast<std::int64_t>(kNoiseSettleSeconds * seriesRate + 0.5);
+  settleValues = static_cast<std::int64_t>(kSettleSeconds * seriesRate);
+  interval = 1.0 / seriesRate;
   // c(f) sinc(f / rate) = 1 at f = rate / 5 with c(f) = (1 + 2a) - 2a cos(2 pi f / rate): the
   // series' averaging undone to within 0.3 % below a fifth of its rate.
   const double x = 0.2;
@@ -76,10 +82,24 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
   const double corrected = correction.Next(deviation);
   const double weighted = weighting.Process(corrected);
   const double unweighted = band.Process(corrected);
-  const double cleared = noiseCut.Process(noiseCorrection.Next(noise));
-  const double noiseWeighted = noiseWeighting.Process(cleared);
-  const double noiseUnweighted = noiseBand.Process(cleared);
-  const double t = static_cast<double>(seen) / rate;
+  // The noise is sampled: a second of every four, its filters started afresh each time.
+  const std::int64_t noisePhase = seen % (kNoiseEvery * noiseSpan);
+  if (noisePhase < noiseSpan) {
+    if (noisePhase == 0) {
+      noiseCorrection = Correction{correction.share, {0.0, 0.0}};
+      noiseCut.Reset();
+      noiseWeighting.Reset();
+      noiseBand.Reset();
+    }
+    const double cleared = noiseCut.Process(noiseCorrection.Next(noise));
+    const double noiseWeighted = noiseWeighting.Process(cleared);
+    const double noiseUnweighted = noiseBand.Process(cleared);
+    if (noisePhase >= noiseSettle && !bridged) {
+      noiseWeightedMagnitudes.Add(std::fabs(noiseWeighted));
+      noiseUnweightedMagnitudes.Add(std::fabs(noiseUnweighted));
+    }
+  }
+  const double t = static_cast<double>(seen) * interval;
   ++seen;
   if (!bridged) {
     ++count;
@@ -88,7 +108,7 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
     sumTT += t * t;
     sumTF += t * deviation;
   }
-  if (static_cast<double>(seen) <= kSettleSeconds * rate) {
+  if (seen <= settleValues) {
     return;
   }
   AddToSpectrum(weighted);
@@ -100,8 +120,6 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
   unweightedMagnitudes.Add(std::fabs(unweighted));
   sumWeightedSquares += weighted * weighted;
   sumUnweightedSquares += unweighted * unweighted;
-  noiseWeightedMagnitudes.Add(std::fabs(noiseWeighted));
-  noiseUnweightedMagnitudes.Add(std::fabs(noiseUnweighted));
 }
 
 void ToneFigures::AddToSpectrum(double weighted) {

@@ -74,6 +74,11 @@ class ToneFigures {
   // The tone's amplitude noise, taken as frequency, goes the same way: noise added to a tone moves
   // its amplitude as much as its phase, so this is how much of the figures the noise makes.
   Correction noiseCorrection;
+  static constexpr std::int64_t kNoiseEvery = 4;
+  std::int64_t noiseSpan = 1;  // values in a second
+  std::int64_t noiseSettle = 0;
+  std::int64_t settleValues = 0;
+  double interval = 0.0;  // seconds between values
   Biquad noiseCut;
   FlutterWeighting noiseWeighting;
   FlutterBand noiseBand;

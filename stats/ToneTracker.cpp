@@ -10,9 +10,10 @@ namespace wavfreq {
 
 namespace {
 
-constexpr double kPassHz = 250.0;
-// A carrier carries modulation up to about 0.4 of itself.
-constexpr double kPassPerCarrier = 0.4;
+constexpr double kPassHz = 200.0;
+// A carrier carries modulation up to a quarter of itself: its harmonics mixed down lie a whole
+// carrier away, in the demodulator's stop band.
+constexpr double kPassPerCarrier = 0.25;
 constexpr double kLowestPower = 0.0316;  // 15 dB below the running level
 constexpr double kHighestPower = 4.0;    // 6 dB above it
 constexpr double kFadePower = 0.01;      // 20 dB below the tone's loudest
@@ -23,6 +24,8 @@ constexpr double kBridgeSeconds = 1.0;
 constexpr double kReferenceSeconds = 1.0;
 constexpr double kPoorSignalToNoiseDb = 30.0;
 constexpr double kClippedShare = 0.01;
+// Values between new settings of the turn a value is expected to make.
+constexpr std::int64_t kExpectedRefresh = 64;
 
 #if defined(__GNUC__)
 __attribute__((format(printf, 2, 3)))
@@ -78,11 +81,22 @@ ToneTracker::ToneTracker(int sampleRate, double carrier, double power, double st
       figures(demodulator.OutputRate(), pass) {
   rate = demodulator.OutputRate();
   reference = demodulator.Carrier();
+  levelStep = 1.0 / (kLevelSeconds * rate);
+  referenceStep = 1.0 / (kReferenceSeconds * rate);
+  radiansToHertz = rate / (2.0 * Turns::kPi);
   level = loudest = power;
-  // The FIR fills in a quarter of its taps' worth of output values.
-  warmup = 16;
+  warmup = demodulator.FillValues();
   trim = static_cast<std::int64_t>(kTrimSeconds * rate + 0.5);
   bridge = static_cast<std::int64_t>(kBridgeSeconds * rate + 0.5);
+  recent.resize(static_cast<std::size_t>(trim) + 1);
+  Expect(reference);
+}
+
+void ToneTracker::Expect(double hertz) {
+  expectedOffset = hertz - demodulator.Carrier();
+  const Turns turn = Turns::Of(expectedOffset / rate);
+  expected[0] = turn.cosine;
+  expected[1] = turn.sine;
 }
 
 bool ToneTracker::Covers(double hertz) const {
@@ -107,7 +121,7 @@ void ToneTracker::Take(double re, double im) {
   loudRun = power > kHighestPower * level ? loudRun + 1 : 0;
   if ((loudRun > 0 && firstValid < 0) || loudRun > trim) {
     level = power;
-    loudest = std::fmax(loudest, power);
+    loudest = loudest > power ? loudest : power;
     loudRun = 0;
   }
   const bool there = power >= kLowestPower * level && power <= kHighestPower * level &&
@@ -115,10 +129,13 @@ void ToneTracker::Take(double re, double im) {
   bool valid = false;
   double frequency = 0.0;
   if (there && previousThere) {
-    // The angle turned since the last value: z times the conjugate of the last.
+    // The angle turned since the last value: z times the conjugate of the last, turned back by
+    // what the tone's frequency turns it, so that what is left is a small angle.
     const double turnRe = re * previous[0] + im * previous[1];
     const double turnIm = im * previous[0] - re * previous[1];
-    frequency = demodulator.Carrier() + Turns::AngleOf(turnIm, turnRe) * rate;
+    const double restRe = turnRe * expected[0] + turnIm * expected[1];
+    const double restIm = turnIm * expected[0] - turnRe * expected[1];
+    frequency = demodulator.Carrier() + expectedOffset + Turns::AngleOf(restIm, restRe) * rate;
     valid = std::fabs(frequency - reference) <= kSteady * reference;
   }
   previous[0] = re;
@@ -132,13 +149,16 @@ void ToneTracker::Take(double re, double im) {
   // to the tone the two are alike.
   const double amplitudePhase = std::sqrt(power / level) - 1.0;
   const double noise = lastAmplitudeValid == index - 1
-                           ? (amplitudePhase - lastAmplitudePhase) * rate / (2.0 * Turns::kPi)
+                           ? (amplitudePhase - lastAmplitudePhase) * radiansToHertz
                            : 0.0;
   lastAmplitudePhase = amplitudePhase;
   lastAmplitudeValid = index;
-  level += (power - level) / (kLevelSeconds * rate);
-  loudest = std::fmax(loudest, level);
-  reference += (frequency - reference) / (kReferenceSeconds * rate);
+  level += (power - level) * levelStep;
+  loudest = loudest > level ? loudest : level;
+  reference += (frequency - reference) * referenceStep;
+  if (index % kExpectedRefresh == 0) {
+    Expect(reference);
+  }
   ++counted;
   sumPower += power;
   sumPowerSquares += power * power;
@@ -152,7 +172,7 @@ void ToneTracker::TakeValid(double frequency, double noise) {
     const double from = lastFrequency;
     for (std::int64_t k = 1; k <= missing; ++k) {
       const double share = static_cast<double>(k) / static_cast<double>(missing + 1);
-      recent.push_back({from + (frequency - from) * share, 0.0, true});
+      Keep({from + (frequency - from) * share, 0.0, true});
     }
   }
   missing = 0;
@@ -161,14 +181,26 @@ void ToneTracker::TakeValid(double frequency, double noise) {
   }
   lastValid = index;
   lastFrequency = frequency;
-  recent.push_back({frequency, noise, false});
-  while (static_cast<std::int64_t>(recent.size()) > trim) {
-    // The first values of the tone count in no figure.
-    if (fed++ >= trim) {
-      figures.Add(recent.front().frequency, recent.front().noise, recent.front().bridged);
-    }
-    recent.pop_front();
+  Keep({frequency, noise, false});
+}
+
+void ToneTracker::Keep(const Value& value) {
+  // The last `trim` values wait; the oldest of them goes on, except the tone's first `trim`.
+  if (trim == 0) {
+    figures.Add(value.frequency, value.noise, value.bridged);
+    return;
   }
+  if (kept == trim) {
+    const Value& oldest = recent[oldestAt];
+    if (fed++ >= trim) {
+      figures.Add(oldest.frequency, oldest.noise, oldest.bridged);
+    }
+    oldestAt = oldestAt + 1 == recent.size() ? 0 : oldestAt + 1;
+    --kept;
+  }
+  std::size_t at = oldestAt + static_cast<std::size_t>(kept);
+  recent[at >= recent.size() ? at - recent.size() : at] = value;
+  ++kept;
 }
 
 void ToneTracker::TakeMissing() {
@@ -178,7 +210,7 @@ void ToneTracker::TakeMissing() {
   if (++missing > bridge) {
     // Over: the values just before the gap, which may hold its onset, count in no figure.
     ended = true;
-    recent.clear();
+    kept = 0;
   }
 }
 
@@ -186,7 +218,7 @@ std::string ToneTracker::Report(int number, double nominal) {
   if (!ended) {
     // The input ended with the tone: its last values may hold a click or a cut.
     ended = true;
-    recent.clear();
+    kept = 0;
   }
   const ToneFigures::Figures f = figures.Compute();
   std::string text;

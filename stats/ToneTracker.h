@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -85,7 +84,18 @@ class ToneTracker {
     double noise;
     bool bridged;
   };
-  std::deque<Value> recent;
+  void Keep(const Value& value);
+  /// Sets the turn that a value of the tone at `hertz` makes from the last.
+  void Expect(double hertz);
+
+  std::vector<Value> recent;  // a ring of the last `trim` values
+  std::size_t oldestAt = 0;
+  std::int64_t kept = 0;
+  double expected[2] = {1.0, 0.0};
+  double expectedOffset = 0.0;  // hertz from the carrier
+  double levelStep = 0.0;
+  double referenceStep = 0.0;
+  double radiansToHertz = 0.0;
   std::int64_t fed = 0;
   // For the warnings: samples at full scale, and the power's sums for the signal-to-noise ratio.
   double clipped = 0.0;
