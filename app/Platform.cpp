@@ -1,10 +1,14 @@
 #include "app/Platform.h"
 
+#include <utility>
+
 #include "core/WindowsApi.h"
 
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -60,5 +64,26 @@ bool Platform::SameExistingFile(const char* first, const char* second) {
 }
 
 #endif
+
+std::thread Platform::StartQuietThread(std::function<void()> work) {
+#ifdef _WIN32
+  // Console events come on a thread of their own; no signal interrupts a read.
+  return std::thread(std::move(work));
+#else
+  // A new thread starts with its creator's signal mask: all blocked while it is made.
+  sigset_t all;
+  sigset_t previous;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &previous);
+  try {
+    std::thread thread(std::move(work));
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return thread;
+  } catch (...) {
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    throw;
+  }
+#endif
+}
 
 }  // namespace wavfreq

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
+#include <thread>
 
 namespace wavfreq {
 
@@ -11,6 +13,10 @@ class Platform {
   static bool IsTerminal(std::FILE* stream);
   /// True when both paths name one existing file, however spelled (links included).
   static bool SameExistingFile(const char* first, const char* second);
+  /// Starts a thread that no signal is delivered to: SIGINT and the like must reach the main
+  /// thread, whose blocked read of a pipe they end. Throws std::system_error where no thread can
+  /// be started.
+  static std::thread StartQuietThread(std::function<void()> work);
 };
 
 }  // namespace wavfreq

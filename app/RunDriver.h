@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 #include <optional>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "app/Console.h"
 #include "app/Interruption.h"
 #include "app/Platform.h"
+#include "app/SummaryThread.h"
 #include "core/IErrorInfoProvider.h"
 #include "core/SampleFormat.h"
 #include "dsp/BandPass.h"
@@ -78,12 +80,11 @@ class RunDriver {
   static int AnswerCommandLine(const CommandLine& line, const char* programName, Console& console);
   /// Ends a run that a signal stopped.
   static int EndInterrupted(Console& console, int signal);
-  /// The measured channel goes to the meter and, with -stats, to the summary as well.
-  template <class Meter>
+  /// The measured channel goes to the meter and, with -stats, to the summary's thread as well.
+  template <class Meter, class Sample>
   struct Measured {
     Meter& meter;
-    RunSummary* summary;
-    template <class Sample>
+    SummaryThread<RunSummary, Sample>* summary;
     void ProcessBlock(const Sample* samples, int count) {
       meter.ProcessBlock(samples, count);
       if (summary != nullptr) {
@@ -91,6 +92,12 @@ class RunDriver {
       }
     }
   };
+  /// The sample loop with the summary, if any, on a thread of its own; when the loop has read
+  /// the whole input, the summary has taken all of it on return.
+  template <class Sample, class Source, class Meter>
+  static void MeasureChannel(Source& source, Meter& meter, RunSummary* summary, int channel,
+                             int sampleRate, Console& console, const StopFlag& stop,
+                             BandPass* band);
   /// The refusal of a band that the sample rate cannot hold.
   static std::string BandRefusal(int sampleRate);
   /// The one error line: "Error! (code) message" on a line of its own.
@@ -164,13 +171,14 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   if (line.band) {
     band.emplace(sampleRate, line.bandLow, line.bandHigh);
   }
-  Measured<decltype(meter)> measured{meter, summary ? &*summary : nullptr};
   // Floating-point samples and the filter's output go to the meter as they are, not rounded.
+  RunSummary* const summarised = summary ? &*summary : nullptr;
   if (floatingPoint || band) {
-    RunSampleLoop<double>(source, measured, line.channel, sampleRate, console, stop,
-                          band ? &*band : nullptr);
+    MeasureChannel<double>(source, meter, summarised, line.channel, sampleRate, console, stop,
+                           band ? &*band : nullptr);
   } else {
-    RunSampleLoop<int>(source, measured, line.channel, sampleRate, console, stop);
+    MeasureChannel<int>(source, meter, summarised, line.channel, sampleRate, console, stop,
+                        nullptr);
   }
 
   // A stopped run has measured less than the input holds, whatever the source says.
@@ -197,12 +205,35 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   return kExitSuccess;
 }
 
+template <class Sample, class Source, class Meter>
+void RunDriver::MeasureChannel(Source& source, Meter& meter, RunSummary* summary, int channel,
+                               int sampleRate, Console& console, const StopFlag& stop,
+                               BandPass* band) {
+  std::optional<SummaryThread<RunSummary, Sample>> thread;
+  if (summary != nullptr) {
+    thread.emplace(*summary);
+  }
+  Measured<Meter, Sample> measured{meter, thread ? &*thread : nullptr};
+  RunSampleLoop<Sample>(source, measured, channel, sampleRate, console, stop, band);
+  // A run that stops short prints no summary: what is queued is dropped.
+  if (thread && stop == 0 && !source.HasError()) {
+    thread->Finish();
+  }
+}
+
 template <class Sample, class Source, class Processor>
 void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
                               Console& console, const StopFlag& stop, BandPass* band) {
   Sample samples[kBlockFrames];
+  // The filter's output is double: only a loop over doubles takes it.
   const auto filtered = [&processor](const double* values, int count) {
-    processor.ProcessBlock(values, count);
+    if constexpr (std::is_same_v<Sample, double>) {
+      processor.ProcessBlock(values, count);
+    } else {
+      static_cast<void>(processor);
+      static_cast<void>(values);
+      static_cast<void>(count);
+    }
   };
   // One dot follows each frame whose 0-based position is a multiple of the sample rate: one per
   // started second of audio. Frames come in order from position 0, so the dots of a block are

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "dsp/Pair.h"
 #include "dsp/Quad.h"
 
 namespace wavfreq {
@@ -47,7 +46,6 @@ class Demodulator {
   /// imaginary parts.
   template <class Sample>
   void Process(const Sample* samples, int count, std::vector<double>& out) {
-    CountAtFullScale(samples, count);
     const int padded = static_cast<int>(cosines.size());
     int done = 0;
     while (done < count) {
@@ -58,7 +56,7 @@ class Demodulator {
         const Sample* x = samples + done;
         const float* c = cosines.data();
         const float* s = sines.data();
-        Quad re0(0.0F), re1(0.0F), im0(0.0F), im1(0.0F);
+        Quad re0(0.0F), re1(0.0F), im0(0.0F), im1(0.0F), peak(0.0F);
         for (int i = 0; i < padded; i += 8) {
           const Quad low = Quad::From(x + i);
           const Quad high = Quad::From(x + i + 4);
@@ -66,12 +64,19 @@ class Demodulator {
           re1 += high * Quad::LoadAligned(c + i + 4);
           im0 += low * Quad::LoadAligned(s + i);
           im1 += high * Quad::LoadAligned(s + i + 4);
+          peak = Quad::Max(peak, Quad::Max(low.Abs(), high.Abs()));
+        }
+        // The samples read past the block may reach full scale: they are counted with their
+        // own block.
+        if (peak.Largest() >= clipLevel) {
+          CountAtFullScale(x, blockLength);
         }
         TakeBlock((re0 + re1).Sum(), (im0 + im1).Sum(), out);
         done += blockLength;
         continue;
       }
       const int take = std::min(count - done, blockLength - inBlock);
+      CountAtFullScale(samples + done, take);
       Accumulate(samples + done, take);
       done += take;
       inBlock += take;
@@ -83,6 +88,8 @@ class Demodulator {
 
  private:
   static constexpr int kDecimation = 3;
+  // Blocks between settings of the phasor from the exact phase.
+  static constexpr std::int64_t kPhaseRefresh = 256;
   static int BlockLengthFor(double rate, double tone, double passHertz);
 
   template <class Sample>
@@ -136,7 +143,32 @@ class Demodulator {
 
   void EndBlock(std::vector<double>& out);
   /// The sum of a whole block against the oscillator from the block's start.
-  void TakeBlock(double re, double im, std::vector<double>& out);
+  void TakeBlock(double re, double im, std::vector<double>& out) {
+    // Turned by the oscillator's phase at the block's start, it is the sum against the whole
+    // stream's oscillator: (re + j im) (cos - j sin).
+    const double c = phasor[0];
+    const double s = phasor[1];
+    const float valueRe = static_cast<float>(re * c + im * s);
+    const float valueIm = static_cast<float>(im * c - re * s);
+    blockPhase += blockStep;
+    if (++blocks % kPhaseRefresh == 0) {
+      Refresh();
+    } else {
+      phasor[0] = c * turn[0] - s * turn[1];
+      phasor[1] = s * turn[0] + c * turn[1];
+    }
+    history[2 * historyAt] = history[2 * (historyAt + taps)] = valueRe;
+    history[2 * historyAt + 1] = history[2 * (historyAt + taps) + 1] = valueIm;
+    historyAt = historyAt + 1 == taps ? 0 : historyAt + 1;
+    if (++phaseOfDecimation == kDecimation) {
+      phaseOfDecimation = 0;
+      Filter(out);
+    }
+  }
+  /// Sets the phasor from the exact phase, which the turning from block to block strays from.
+  void Refresh();
+  /// The FIR's output from the last `taps` block sums.
+  void Filter(std::vector<double>& out);
 
   int blockLength = 1;
   double outputRate = 0.0;
@@ -159,13 +191,14 @@ class Demodulator {
   double phasor[2] = {1.0, 0.0};
   double turn[2] = {1.0, 0.0};
   std::int64_t blocks = 0;
-  // The FIR: the first half of its taps (it is symmetric), twice each for a real and an imaginary
-  // part at once, and the block sums twice over so that the last taps of them lie in one piece.
-  std::vector<double> tapPairs;
-  std::size_t taps = 0;
-  std::vector<double> history;
+  // The FIR, in single precision, which its 80 dB need no more than: its taps twice each for a
+  // real and an imaginary part at once, and the block sums twice over so that the last taps of
+  // them lie in one piece.
+  std::vector<float> tapQuads;
+  std::size_t taps = 0;  // an even number: the last may be 0
+  std::vector<float> history;
   std::size_t historyAt = 0;
-  int phaseOfThree = 0;
+  int phaseOfDecimation = 0;
 };
 
 }  // namespace wavfreq

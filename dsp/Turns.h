@@ -65,21 +65,28 @@ struct Turns {
     // |t| <= 1/16 to the 13th, and leaves out less than 2^-55 of the angle either way.
     const bool steep = ay > ax;
     double t = steep ? ax / ay : ay / ax;
-    double scale = 1.0;
-    int terms = kSmallTangentTerms;
-    if (t > kSmallTangent) {
+    double radians;
+    if (t <= kSmallTangent) {
+      // The seven terms in three tiers (Estrin's scheme), which wait on each other less than
+      // one term after the other would.
+      const double u = t * t;
+      const double u2 = u * u;
+      const double u4 = u2 * u2;
+      const double low = (kOddInverses[0] - kOddInverses[1] * u) + u2 * (kOddInverses[2] - kOddInverses[3] * u);
+      const double high = (kOddInverses[4] - kOddInverses[5] * u) + u2 * kOddInverses[6];
+      radians = (low + u4 * high) * t;
+    } else {
       for (int halving = 0; halving < 2; ++halving) {
         t = t / (1.0 + std::sqrt(1.0 + t * t));
       }
-      scale = 4.0;
-      terms = kAtanTerms;
+      const double square = t * t;
+      double series = kOddInverses[kAtanTerms - 1];
+      for (int k = kAtanTerms - 2; k >= 0; --k) {
+        series = series * square * -1.0 + kOddInverses[k];
+      }
+      radians = 4.0 * series * t;
     }
-    const double square = t * t;
-    double series = kOddInverses[terms - 1];
-    for (int k = terms - 2; k >= 0; --k) {
-      series = series * square * -1.0 + kOddInverses[k];
-    }
-    double turns = scale * series * t / (2.0 * kPi);
+    double turns = radians * kTurnsPerRadian;
     if (steep) {
       turns = 0.25 - turns;
     }
@@ -91,8 +98,8 @@ struct Turns {
 
  private:
   static constexpr double kSmallTangent = 0.0625;
-  static constexpr int kSmallTangentTerms = 7;
   static constexpr int kAtanTerms = 11;
+  static constexpr double kTurnsPerRadian = 0.15915494309189533577;  // 1 / (2 pi)
   // 1/(2k + 1) for k = 0 to 10, each rounded once: the series of atan.
   static constexpr double kOddInverses[kAtanTerms] = {
       1.0,        1.0 / 3.0,  1.0 / 5.0,  1.0 / 7.0,  1.0 / 9.0, 1.0 / 11.0,

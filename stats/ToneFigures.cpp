@@ -47,10 +47,12 @@ ToneFigures::ToneFigures(double seriesRate, double bandTop)
       noiseWeighting(seriesRate),
       noiseBand(seriesRate, bandTop),
       segmentLength(SegmentFor(seriesRate / 2.0)),
-      fft(segmentLength),
+      fft(segmentLength / 2),
       window(segmentLength),
       segment(segmentLength, 0.0),
-      work(2 * segmentLength, 0.0),
+      work(segmentLength, 0.0),
+      splitTwiddles(segmentLength, 0.0),
+      spectrum(segmentLength / 2, 0.0),
       powerSum(segmentLength / 2, 0.0) {
   noiseSpan = std::max<std::int64_t>(1, static_cast<std::int64_t>(seriesRate + 0.5));
   noiseSettle = static_cast<std::int64_t>(kNoiseSettleSeconds * seriesRate + 0.5);
@@ -72,6 +74,12 @@ ToneFigures::ToneFigures(double seriesRate, double bandTop)
   for (std::size_t i = 0; i < segmentLength; ++i) {
     window[i] = Hann(i, segmentLength);
   }
+  // e^(-j 2 pi k / segmentLength): the odd values' transform turned into place.
+  for (std::size_t k = 0; k < segmentLength / 2; ++k) {
+    const Turns turn = Turns::Of(static_cast<double>(k) / static_cast<double>(segmentLength));
+    splitTwiddles[2 * k] = turn.cosine;
+    splitTwiddles[2 * k + 1] = turn.sine;
+  }
 }
 
 void ToneFigures::Add(double frequency, double noise, bool bridged) {
@@ -83,7 +91,8 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
   const double weighted = weighting.Process(corrected);
   const double unweighted = band.Process(corrected);
   // The noise is sampled: a second of every four, its filters started afresh each time.
-  const std::int64_t noisePhase = seen % (kNoiseEvery * noiseSpan);
+  const std::int64_t noisePhase = noiseAt;
+  noiseAt = noiseAt + 1 == kNoiseEvery * noiseSpan ? 0 : noiseAt + 1;
   if (noisePhase < noiseSpan) {
     if (noisePhase == 0) {
       noiseCorrection = Correction{correction.share, {0.0, 0.0}};
@@ -127,11 +136,11 @@ void ToneFigures::AddToSpectrum(double weighted) {
   if (++pairCount < 2) {
     return;
   }
-  segment[segmentFill % segmentLength] = 0.5 * pairSum;
+  segment[sinceTransform] = 0.5 * pairSum;
   pairSum = 0.0;
   pairCount = 0;
   ++segmentFill;
-  if (segmentFill >= segmentLength && ++sinceTransform >= segmentLength / 2) {
+  if (++sinceTransform == segmentLength) {
     sinceTransform = 0;
     TransformSegment();
   }
@@ -141,21 +150,43 @@ void ToneFigures::TransformSegment() {
   // The last segmentLength values, oldest first, Hann-weighted; or all there are, zero-padded.
   const std::size_t length = std::min(segmentFill, segmentLength);
   transformedLength = length;
-  const std::size_t oldest = segmentFill - length;
-  for (std::size_t i = 0; i < segmentLength; ++i) {
-    const double value = i < length ? segment[(oldest + i) % segmentLength] *
-                                          (length == segmentLength ? window[i] : Hann(i, length))
-                                    : 0.0;
-    work[2 * i] = value;
-    work[2 * i + 1] = 0.0;
+  // The real values go in pairs, as the real and imaginary parts of half as many complex ones;
+  // their transform is split into the transforms of the even and the odd values.
+  if (length == segmentLength) {
+    for (std::size_t i = 0; i < segmentLength; ++i) {
+      work[i] = segment[i] * window[i];
+    }
+  } else {
+    for (std::size_t i = 0; i < segmentLength; ++i) {
+      work[i] = i < length ? segment[i] * Hann(i, length) : 0.0;
+    }
   }
   fft.Transform(work.data(), false);
+  const std::size_t half = segmentLength / 2;
+  for (std::size_t k = 0; k < half; ++k) {
+    const std::size_t mirror = k == 0 ? 0 : half - k;
+    const double re = work[2 * k];
+    const double im = work[2 * k + 1];
+    const double mirrorRe = work[2 * mirror];
+    const double mirrorIm = work[2 * mirror + 1];
+    // Z[k] + conj(Z[-k]) is twice the even values' transform, Z[k] - conj(Z[-k]) twice j times
+    // the odd values'.
+    const double evenRe = 0.5 * (re + mirrorRe);
+    const double evenIm = 0.5 * (im - mirrorIm);
+    const double oddRe = 0.5 * (im + mirrorIm);
+    const double oddIm = 0.5 * (mirrorRe - re);
+    const double c = splitTwiddles[2 * k];
+    const double s = splitTwiddles[2 * k + 1];
+    const double xRe = evenRe + oddRe * c + oddIm * s;
+    const double xIm = evenIm + oddIm * c - oddRe * s;
+    spectrum[k] = xRe * xRe + xIm * xIm;
+  }
   // Scaled so that a sinusoid of amplitude A has A^2 in its lobe: Hann's energy is 3/8 of the
   // segment, and each side of the spectrum holds half.
   const double scale =
       32.0 / (3.0 * static_cast<double>(segmentLength) * static_cast<double>(length));
   for (std::size_t k = 0; k < powerSum.size(); ++k) {
-    powerSum[k] += scale * (work[2 * k] * work[2 * k] + work[2 * k + 1] * work[2 * k + 1]);
+    powerSum[k] += scale * spectrum[k];
   }
   ++segments;
 }

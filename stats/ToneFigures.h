@@ -76,6 +76,7 @@ class ToneFigures {
   Correction noiseCorrection;
   static constexpr std::int64_t kNoiseEvery = 4;
   std::int64_t noiseSpan = 1;  // values in a second
+  std::int64_t noiseAt = 0;    // where the noise's sampling is within its cycle
   std::int64_t noiseSettle = 0;
   std::int64_t settleValues = 0;
   double interval = 0.0;  // seconds between values
@@ -96,14 +97,16 @@ class ToneFigures {
   LogHistogram noiseUnweightedMagnitudes;
 
   // Welch's average of the weighted series' power spectrum, at half the series rate (pairs of
-  // values averaged): Hann-weighted segments of `segmentLength`, half overlapping.
+  // values averaged): Hann-weighted segments of `segmentLength`, one after the other.
   std::size_t segmentLength = 0;
   Fft fft;
   std::vector<double> window;
-  std::vector<double> segment;  // the last segmentLength values, in order of arrival (a ring)
+  std::vector<double> segment;  // the values since the last transform
   std::size_t segmentFill = 0;
   std::size_t sinceTransform = 0;
   std::vector<double> work;
+  std::vector<double> splitTwiddles;
+  std::vector<double> spectrum;
   std::vector<double> powerSum;
   std::int64_t segments = 0;
   std::size_t transformedLength = 0;  // values in the last segment transformed

@@ -124,9 +124,10 @@ int WaitOrKill(pid_t child) {
 
 /// Feeds `head` to the tool through a pipe that then stays open without more data, as a slow
 /// writer would, and sends `signal` once the tool has read most of it, or, with `drained`, once
-/// it has read all of it and waits for more.
+/// it has read all of it and waits for more. With `stats`, the run has a summary on a thread of
+/// its own, which must stop with it.
 Interrupted FeedAndInterrupt(const Bytes& head, int signal, bool tableToStandardOutput,
-                             bool drained = false) {
+                             bool drained = false, bool stats = false) {
   TempFile out(".stdout");
   TempFile err(".stderr");
   TempFile table(".txt");
@@ -142,6 +143,9 @@ Interrupted FeedAndInterrupt(const Bytes& head, int signal, bool tableToStandard
     dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
     dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
     const char* output = tableToStandardOutput ? "-" : table.c_str();
+    if (stats) {
+      execl(Tool().c_str(), Tool().c_str(), "-stats", "-", output, static_cast<char*>(nullptr));
+    }
     execl(Tool().c_str(), Tool().c_str(), "-", output, static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -195,9 +199,14 @@ TEST_F(StandardStreamsTest, SignalEndsTheRunWithEveryLineMeasuredUntilThen) {
     // of the input.
     const Bytes whole(file.begin(), file.begin() + 8 * 65536);
     const Interrupted waiting = FeedAndInterrupt(whole, c.signal, c.tableToStandardOutput, true);
-    // Waiting on the silent pipe, the signal ends the read at once: the same run.
+    // Waiting on the silent pipe, the signal ends the read at once: the same run, with a summary
+    // or without.
     EXPECT_EQ(waiting.code, 128 + c.signal) << c.signal;
     EXPECT_EQ(waiting.table, uninterrupted.substr(0, waiting.table.size())) << c.signal;
+    const Interrupted summarised =
+        FeedAndInterrupt(whole, c.signal, c.tableToStandardOutput, true, true);
+    EXPECT_EQ(summarised.code, 128 + c.signal) << c.signal;
+    EXPECT_EQ(summarised.table, waiting.table) << c.signal;
     EXPECT_EQ(run.code, 128 + c.signal) << c.signal;
     const std::string start = kBanner + FormatLines(44100, 16, 2, 0) + ".";
     EXPECT_EQ(run.console.substr(0, start.size()), start);
