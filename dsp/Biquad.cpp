@@ -19,6 +19,16 @@ Biquad Biquad::FromAnalog(const double p[3], const double q[3], double sampleRat
   return section;
 }
 
+Biquad Biquad::FromCoefficients(double b0, double b1, double b2, double a1, double a2) {
+  Biquad section;
+  section.b0 = b0;
+  section.b1 = b1;
+  section.b2 = b2;
+  section.a1 = a1;
+  section.a2 = a2;
+  return section;
+}
+
 double Biquad::Warp(double hertz, double sampleRate) {
   const double limited = std::fmin(hertz, 0.45 * sampleRate);
   // 2 fs tan(pi f / fs), the tangent as a ratio of sine and cosine of half a turn's share.

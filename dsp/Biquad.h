@@ -15,6 +15,8 @@ class Biquad {
   /// (p[0] s^2 + p[1] s + p[2]) / (q[0] s^2 + q[1] s + q[2]), s in radians per second. Corner
   /// frequencies in it should come from Warp.
   static Biquad FromAnalog(const double p[3], const double q[3], double sampleRate);
+  /// The section with these coefficients of y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2.
+  static Biquad FromCoefficients(double b0, double b1, double b2, double a1, double a2);
   /// The analog corner, in radians per second, that the bilinear transform at `sampleRate` maps
   /// to `hertz` exactly. Corners above 0.45 of the rate are held there.
   static double Warp(double hertz, double sampleRate);

@@ -24,8 +24,8 @@ int Demodulator::BlockLengthFor(double rate, double tone, double passHertz) {
   // what lies from 2 x the pass band on folds no closer than the pass band's edge. Blocks longer
   // than a 384 kHz recording needs for a 20 Hz tone only serve rates no recording has; there the
   // output runs faster than it must.
-  const int longest = static_cast<int>(std::fmin(
-      kLongestBlock, std::fmax(1.0, std::floor(rate / (3.0 * kDecimation * passHertz)))));
+  const int longest = static_cast<int>(
+      std::fmin(kLongestBlock, std::fmax(1.0, std::floor(rate / (3.0 * kDecimation * passHertz)))));
   // Mixed down, the tone's mirror image lies at -2 f, and a second and a third harmonic put
   // their images at f, -3 f, 2 f and -4 f. The block sums fold them by the block rate; folded
   // into the FIR's pass or transition band, the image of the tone itself would beat with it

@@ -13,7 +13,7 @@ constexpr double kButterworthQ = 0.70710678118654752;
 }  // namespace
 
 FlutterBand::FlutterBand(double sampleRate, double topHertz)
-    : top(std::fmin(std::fmin(kBandHighHz, topHertz), 0.45 * sampleRate)) {
+    : rate(sampleRate), top(std::fmin(std::fmin(kBandHighHz, topHertz), 0.45 * sampleRate)) {
   const double low = Biquad::Warp(kBandLowHz, sampleRate);
   const double high = Biquad::Warp(top, sampleRate);
   const double highTop[3] = {1.0, 0.0, 0.0};

@@ -15,8 +15,11 @@ class FlutterBand {
   void Reset();
   /// The upper corner, lower where the speed is sampled too slowly for 200 Hz.
   double TopHertz() const { return top; }
+  /// The response's magnitude at `hertz`.
+  double Gain(double hertz) const { return highPass.Gain(hertz, rate) * lowPass.Gain(hertz, rate); }
 
  private:
+  double rate;
   double top;
   Biquad highPass;
   Biquad lowPass;

@@ -17,7 +17,13 @@ class FlutterWeighting {
  public:
   explicit FlutterWeighting(double sampleRate);
 
-  double Process(double value) { return shelf.Process(lowCut.Process(band.Process(value))); }
+  double Process(double value) {
+    // The 3-tap correction, one value late: (1 + 2c) x[n-1] - c (x[n] + x[n-2]).
+    const double corrected = (1.0 + 2.0 * correction) * last[1] - correction * (value + last[0]);
+    last[0] = last[1];
+    last[1] = value;
+    return shelf.Process(lowCut.Process(band.Process(corrected)));
+  }
   void Reset();
   /// The digital response's magnitude at `hertz`, 1 at 4 Hz.
   double Gain(double hertz) const;
@@ -30,6 +36,8 @@ class FlutterWeighting {
   Biquad band;    // first-order high-pass and first-order low-pass around 4 Hz
   Biquad lowCut;  // second-order high-pass below 0.5 Hz
   Biquad shelf;   // a zero and a pole near 50 Hz: the curve's flattening toward 200 Hz
+  double correction = 0.0;
+  double last[2] = {0.0, 0.0};
 };
 
 }  // namespace wavfreq

@@ -72,7 +72,8 @@ struct Turns {
       const double u = t * t;
       const double u2 = u * u;
       const double u4 = u2 * u2;
-      const double low = (kOddInverses[0] - kOddInverses[1] * u) + u2 * (kOddInverses[2] - kOddInverses[3] * u);
+      const double low =
+          (kOddInverses[0] - kOddInverses[1] * u) + u2 * (kOddInverses[2] - kOddInverses[3] * u);
       const double high = (kOddInverses[4] - kOddInverses[5] * u) + u2 * kOddInverses[6];
       radians = (low + u4 * high) * t;
     } else {
