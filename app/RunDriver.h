@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <type_traits>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "app/CommandLine.h"
 #include "app/Console.h"

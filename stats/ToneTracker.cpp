@@ -23,6 +23,8 @@ constexpr double kTrimSeconds = 0.05;
 constexpr double kBridgeSeconds = 1.0;
 constexpr double kReferenceSeconds = 1.0;
 constexpr double kPoorSignalToNoiseDb = 30.0;
+// Noise above this share of the flutter figures' power is worth a warning.
+constexpr double kNoisyShare = 0.1;
 constexpr double kClippedShare = 0.01;
 // Values between new settings of the turn a value is expected to make.
 constexpr std::int64_t kExpectedRefresh = 64;
@@ -283,11 +285,15 @@ std::string ToneTracker::Report(int number, double nominal) {
     const double variance = std::fmax(sumPowerSquares / n - mean * mean, 0.0);
     const double ratio = variance > 0.0 ? 2.0 * mean * mean / variance : 1e30;
     const double db = 10.0 * std::log10(ratio);
-    if (db < kPoorSignalToNoiseDb) {
-      AppendLine(text,
-                 "Warning: signal-to-noise ratio about %.0f dB in the measured band; the "
-                 "flutter figures may read high\n",
-                 db);
+    if (db < kPoorSignalToNoiseDb || f.noiseShare > kNoisyShare) {
+      AppendLine(text, "Warning: signal-to-noise ratio about %.0f dB in the measured band", db);
+      if (f.flutterMeasured) {
+        AppendLine(text,
+                   "; noise made %.0f %% of the flutter's power, taken out as far as the "
+                   "amplitude shows it",
+                   100.0 * f.noiseShare);
+      }
+      text += "; the flutter figures may read high\n";
     }
   }
   return text;

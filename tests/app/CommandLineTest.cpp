@@ -109,6 +109,18 @@ TEST(CommandLineTest, BandIsTwoWholeNumbersOfHertzInOrder) {
   }
 }
 
+TEST(CommandLineTest, NominalIsAPositiveDecimalOfHertz) {
+  EXPECT_EQ(Parse({"a", "b"}).nominal, 0.0);
+  EXPECT_EQ(Parse({"-nominal:3150", "a", "b"}).nominal, 3150.0);
+  EXPECT_EQ(Parse({"-nominal:3000.25", "a", "b"}).nominal, 3000.25);
+  EXPECT_EQ(Parse({"-nominal:.5", "a", "b"}).nominal, 0.5);
+  for (const char* nominal :
+       {"-nominal:", "-nominal:0", "-nominal:-50", "-nominal:1e3", "-nominal:50Hz", "-nominal:inf",
+        "-nominal:1.2.3", "-nominal:.", "-nominal:1000000000"}) {
+    EXPECT_EQ(Parse({nominal, "a", "b"}).outcome, CommandLine::Outcome::kBadNominal) << nominal;
+  }
+}
+
 TEST(CommandLineTest, ZeroValueRateIsRefused) {
   EXPECT_EQ(Parse({"-rate:0", "a", "b"}).outcome, CommandLine::Outcome::kZeroRate);
   EXPECT_EQ(Parse({"-rate:", "a", "b"}).outcome, CommandLine::Outcome::kZeroRate);

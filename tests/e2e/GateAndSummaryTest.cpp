@@ -4,10 +4,15 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 #include "support/TempFile.h"
 #include "support/ToolRunner.h"
@@ -135,6 +140,23 @@ TEST_F(GateAndSummaryTest, EachToneHasABlockThatTheTableOptionsDoNotChange) {
               100.0 * (figures.at("Mean frequency") / 3000.0 - 1.0), 0.0001)
       << nominal;
 }
+
+#ifndef _WIN32
+TEST_F(GateAndSummaryTest, SummaryThatCannotBeWrittenFailsTheRun) {
+  // The console on a full device: the dots and lines are lost in any run, but a summary that is
+  // lost leaves the caller without what was asked for.
+  TempFile wav(".wav", PcmWav(1, 8000, 16, Frames16({Sine(1000, 9000, 8000, 48000)})));
+  TempFile out(".txt");
+  const std::string run = "\"" + Tool() + "\" -stats " + wav.Path() + " " + out.Path();
+  const int status = std::system((run + " > /dev/full").c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 4);
+  EXPECT_FALSE(ReadText(out.Path()).empty());
+  const int plain =
+      std::system(("\"" + Tool() + "\" " + wav.Path() + " " + out.Path() + " > /dev/full").c_str());
+  EXPECT_EQ(WEXITSTATUS(plain), 0);
+}
+#endif
 
 TEST_F(GateAndSummaryTest, WeightedFlutterReadsThePublishedTestTones) {
   // Within 1 % of what a flutter meter reads on the standard's test tones.

@@ -1,0 +1,124 @@
+#include "stats/ToneFigures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <random>
+
+#include "dsp/FlutterWeighting.h"
+#include "dsp/Turns.h"
+
+namespace wavfreq {
+namespace {
+
+constexpr double kRate = 600.0;
+constexpr double kTwoPi = 2.0 * Turns::kPi;
+
+// The figures of `seconds` of a series at kRate, frequency(t) in hertz.
+ToneFigures::Figures Measure(double seconds, const std::function<double(double)>& frequency,
+                             const std::function<double(int)>& noise = nullptr) {
+  ToneFigures figures(kRate, 200.0);
+  for (int i = 0; i < static_cast<int>(seconds * kRate); ++i) {
+    figures.Add(frequency(i / kRate), noise ? noise(i) : 0.0, false);
+  }
+  return figures.Compute();
+}
+
+TEST(ToneFiguresTest, SineWowReadsThePublishedFigures) {
+  // +-0.1 % of 3150 Hz at 4 Hz: 0.0997 % weighted and unweighted (2-sigma), 0.0707 % RMS.
+  const ToneFigures::Figures f =
+      Measure(20, [](double t) { return 3150.0 + 3.15 * std::sin(kTwoPi * 4.0 * t); });
+  ASSERT_TRUE(f.flutterMeasured);
+  EXPECT_NEAR(f.mean, 3150.0, 1e-3);
+  EXPECT_NEAR(f.weighted2Sigma, 0.0997, 0.0997 * 0.002);
+  EXPECT_NEAR(f.unweighted2Sigma, 0.0997, 0.0997 * 0.002);
+  EXPECT_NEAR(f.weightedRms, 0.1 / std::sqrt(2.0), 0.0707 * 0.002);
+  ASSERT_EQ(f.modulation.size(), 1u);
+  EXPECT_NEAR(f.modulation[0].hertz, 4.0, 0.01);
+  EXPECT_NEAR(f.modulation[0].share, 0.1, 0.002);
+}
+
+TEST(ToneFiguresTest, ComponentsComeStrongestFirstAsTheyAreWeighted) {
+  // 0.1 % at 4 Hz and 0.8 Hz, 0.05 % at 20 Hz, and 0.1 % at 50 Hz: weighted 0.1, 0.05, 0.025
+  // and 0.018 %; the fourth is left out.
+  const double rates[4] = {0.8, 4.0, 20.0, 50.0};
+  const double depths[4] = {3.0, 3.0, 1.5, 3.0};
+  const ToneFigures::Figures f = Measure(40, [&](double t) {
+    double value = 3000.0;
+    for (int i = 0; i < 4; ++i) {
+      value += depths[i] * std::sin(kTwoPi * rates[i] * t);
+    }
+    return value;
+  });
+  ASSERT_EQ(f.modulation.size(), 3u);
+  const double expected[3][2] = {{4.0, 0.1}, {0.8, 0.1}, {20.0, 0.05}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_NEAR(f.modulation[i].hertz, expected[i][0], 0.02) << i;
+    EXPECT_NEAR(f.modulation[i].share,
+                expected[i][1] * FlutterWeighting::AnalogGain(expected[i][0]), 0.002)
+        << i;
+  }
+}
+
+TEST(ToneFiguresTest, DriftIsTheSlopeOfAStraightLine) {
+  const ToneFigures::Figures f = Measure(30, [](double t) { return 1000.0 + 0.02 * t; });
+  EXPECT_NEAR(f.drift, 0.02, 1e-9);
+  EXPECT_NEAR(f.mean, 1000.3, 1e-3);
+  EXPECT_NEAR(f.span, 30.0, 0.01);
+  // A straight line has no flutter once the weighting has settled.
+  EXPECT_LT(f.weighted2Sigma, 1e-5);
+  EXPECT_TRUE(f.modulation.empty());
+}
+
+TEST(ToneFiguresTest, TooShortForTheWeightingGivesNoFlutterFigures) {
+  EXPECT_FALSE(Measure(4.4, [](double) { return 3150.0; }).flutterMeasured);
+  EXPECT_TRUE(Measure(4.6, [](double) { return 3150.0; }).flutterMeasured);
+}
+
+TEST(ToneFiguresTest, BridgedValuesCountInNoFigure) {
+  ToneFigures figures(kRate, 200.0);
+  for (int i = 0; i < 6000; ++i) {
+    // A second of a straight line at 3160 Hz, where the tone dropped out.
+    const bool bridged = i >= 3000 && i < 3600;
+    figures.Add(bridged ? 3160.0 : 3150.0, 0.0, bridged);
+  }
+  const ToneFigures::Figures f = figures.Compute();
+  EXPECT_EQ(f.values, 5400);
+  EXPECT_DOUBLE_EQ(f.mean, 3150.0);
+}
+
+TEST(ToneFiguresTest, NoiseTheAmplitudeShowsIsTakenOut) {
+  // White phase noise on wow of three components, as hiss 20 dB below a tape's tone adds it;
+  // the amplitude's noise, as large and independent of it, goes in beside.
+  std::mt19937 random(3);
+  std::normal_distribution<double> gauss(0.0, 0.01);
+  std::vector<double> phase(12001);
+  std::vector<double> amplitude(12001);
+  for (std::size_t i = 0; i < phase.size(); ++i) {
+    phase[i] = gauss(random);
+    amplitude[i] = gauss(random);
+  }
+  const auto hertz = [](const std::vector<double>& p, int i) {
+    return (p[static_cast<std::size_t>(i) + 1] - p[static_cast<std::size_t>(i)]) * kRate / kTwoPi;
+  };
+  const auto wow = [](double t) {
+    return 3150.0 + 1.6 * std::sin(kTwoPi * 0.55 * t) + 1.3 * std::sin(kTwoPi * 4.0 * t + 1.0) +
+           0.9 * std::sin(kTwoPi * 12.5 * t + 2.0);
+  };
+  const ToneFigures::Figures clean = Measure(20, wow);
+  const auto noisy = [&](double t) {
+    return wow(t) + hertz(phase, static_cast<int>(std::lround(t * kRate)));
+  };
+  const ToneFigures::Figures raw = Measure(20, noisy);
+  const ToneFigures::Figures cleared =
+      Measure(20, noisy, [&](int i) { return hertz(amplitude, i); });
+  // The noise adds a tenth to the unweighted figure; what is left of it, 2 % at most.
+  EXPECT_GT(raw.unweighted2Sigma, 1.08 * clean.unweighted2Sigma);
+  EXPECT_NEAR(cleared.unweighted2Sigma, clean.unweighted2Sigma, 0.02 * clean.unweighted2Sigma);
+  EXPECT_NEAR(cleared.weightedRms, clean.weightedRms, 0.01 * clean.weightedRms);
+  EXPECT_GT(cleared.noiseShare, 0.1);
+}
+
+}  // namespace
+}  // namespace wavfreq
