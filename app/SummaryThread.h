@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
-#include <vector>
-
 #include "app/Platform.h"
 
 namespace wavfreq {
@@ -22,7 +21,7 @@ namespace wavfreq {
 template <class Summary, class Sample>
 class SummaryThread {
  public:
-  explicit SummaryThread(Summary& fed) : summary(fed), storage(kSlots * kSlotSamples) {
+  explicit SummaryThread(Summary& fed) : summary(fed) {
     try {
       worker = Platform::StartQuietThread([this] { Work(); });
     } catch (const std::system_error&) {
@@ -89,8 +88,13 @@ class SummaryThread {
   static constexpr std::size_t kSlots = 4;
   static constexpr int kSlotSamples = 65536;
 
+  // A slot's memory is taken when it is first filled: a short input needs one.
   Sample* Slot(std::size_t number) {
-    return storage.data() + (number % kSlots) * static_cast<std::size_t>(kSlotSamples);
+    std::unique_ptr<Sample[]>& slot = storage[number % kSlots];
+    if (slot == nullptr) {
+      slot.reset(new Sample[kSlotSamples]);
+    }
+    return slot.get();
   }
 
   void Publish() {
@@ -126,7 +130,7 @@ class SummaryThread {
   }
 
   Summary& summary;
-  std::vector<Sample> storage;
+  std::unique_ptr<Sample[]> storage[kSlots];
   int counts[kSlots] = {};
   int filling = 0;  // samples in the slot being filled, which is slot `published`
   std::mutex mutex;

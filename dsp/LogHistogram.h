@@ -15,7 +15,9 @@ class LogHistogram {
   LogHistogram();
 
   void Add(double value) {
-    ++counts[Bin(value)];
+    const std::uint32_t bin = Bin(value);
+    ++counts[bin];
+    ++octaveCounts[bin / kBinsPerOctave];
     ++total;
   }
   std::int64_t Count() const { return total; }
@@ -50,6 +52,7 @@ class LogHistogram {
   }
 
   std::vector<std::uint32_t> counts;
+  std::vector<std::int64_t> octaveCounts;  // the counts of each octave's bins together
   std::int64_t total = 0;
 };
 
