@@ -31,4 +31,28 @@ double LogHistogram::Percentile(double share) const {
   return std::ldexp(1.0, kLowestOctave + kOctaves);
 }
 
+LogHistogram::Bins LogHistogram::Linear(int bins, double top) const {
+  Bins linear;
+  linear.counts.assign(static_cast<std::size_t>(bins), 0.0);
+  for (int k = 0; k < bins; ++k) {
+    linear.edges.push_back(top * k / bins);
+  }
+  linear.edges.push_back(1e300);
+  std::int64_t seen = 0;
+  for (std::uint32_t bin = 0; bin < kBins && seen < total; ++bin) {
+    if (counts[bin] == 0) {
+      continue;
+    }
+    seen += counts[bin];
+    const int octave = static_cast<int>(bin / kBinsPerOctave) + kLowestOctave;
+    const double middle = std::ldexp(
+        1.0 + (static_cast<double>(bin % kBinsPerOctave) + 0.5) / kBinsPerOctave, octave);
+    const double at = std::floor(middle / top * bins);
+    const std::size_t k =
+        at < bins ? static_cast<std::size_t>(at) : static_cast<std::size_t>(bins - 1);
+    linear.counts[k] += static_cast<double>(counts[bin]);
+  }
+  return linear;
+}
+
 }  // namespace wavfreq

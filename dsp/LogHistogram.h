@@ -25,6 +25,14 @@ class LogHistogram {
   /// where the count reaches it. 0 with no values.
   double Percentile(double share) const;
 
+  /// The values in `bins` bins of equal width from 0 to `top`, the last one open above: the
+  /// counts, and the edges (one more), each bin's values counted by their bin's middle.
+  struct Bins {
+    std::vector<double> edges;
+    std::vector<double> counts;
+  };
+  Bins Linear(int bins, double top) const;
+
   static constexpr int kBinsPerOctave = 1024;
   static constexpr int kLowestOctave = -40;
   static constexpr int kOctaves = 56;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/SineInNoise.h"
 #include "dsp/Turns.h"
 
 namespace wavfreq {
@@ -22,6 +23,10 @@ constexpr double kSqrtTwo = 1.41421356237309505;
 constexpr double kMedianOfGaussian = 0.67448975;
 // The noise's filters settle from a new start within a tenth of a second.
 constexpr double kNoiseSettleSeconds = 0.1;
+constexpr double kNoiseWholeSeconds = 60.0;
+// The histogram the noise model is fitted to: 64 bins of equal width.
+constexpr int kFitBins = 64;
+constexpr double kSmallNoise = 1e-3;
 // A component is shown down to half the figure's last digit, and to a tenth of the strongest.
 constexpr double kSmallestShare = 0.0005;
 constexpr double kWeakestOfStrongest = 0.1;
@@ -56,6 +61,7 @@ ToneFigures::ToneFigures(double seriesRate, double bandTop)
       powerSum(segmentLength / 2, 0.0) {
   noiseSpan = std::max<std::int64_t>(1, static_cast<std::int64_t>(seriesRate + 0.5));
   noiseSettle = static_cast<std::int64_t>(kNoiseSettleSeconds * seriesRate + 0.5);
+  noiseWholeValues = static_cast<std::int64_t>(kNoiseWholeSeconds * seriesRate);
   settleValues = static_cast<std::int64_t>(kSettleSeconds * seriesRate);
   interval = 1.0 / seriesRate;
   // c(f) sinc(f / rate) = 1 at f = rate / 5 with c(f) = (1 + 2a) - 2a cos(2 pi f / rate): the
@@ -90,11 +96,13 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
   const double corrected = correction.Next(deviation);
   const double weighted = weighting.Process(corrected);
   const double unweighted = band.Process(corrected);
-  // The noise is sampled: a second of every four, its filters started afresh each time.
+  // The noise is measured all through the first minute, where its estimate needs every value,
+  // then sampled: a second of every four, its filters started afresh each time.
+  const bool whole = seen < noiseWholeValues;
   const std::int64_t noisePhase = noiseAt;
   noiseAt = noiseAt + 1 == kNoiseEvery * noiseSpan ? 0 : noiseAt + 1;
-  if (noisePhase < noiseSpan) {
-    if (noisePhase == 0) {
+  if (whole || noisePhase < noiseSpan) {
+    if (!whole && noisePhase == 0) {
       noiseCorrection = Correction{correction.share, {0.0, 0.0}};
       noiseCut.Reset();
       noiseWeighting.Reset();
@@ -103,7 +111,8 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
     const double cleared = noiseCut.Process(noiseCorrection.Next(noise));
     const double noiseWeighted = noiseWeighting.Process(cleared);
     const double noiseUnweighted = noiseBand.Process(cleared);
-    if (noisePhase >= noiseSettle && !bridged) {
+    const bool settledNoise = whole ? seen >= noiseSettle : noisePhase >= noiseSettle;
+    if (settledNoise && !bridged) {
       noiseWeightedMagnitudes.Add(std::fabs(noiseWeighted));
       noiseUnweightedMagnitudes.Add(std::fabs(noiseUnweighted));
     }
@@ -191,6 +200,17 @@ void ToneFigures::TransformSegment() {
   ++segments;
 }
 
+double ToneFigures::NoiseCorrection(const LogHistogram& magnitudes, double power,
+                                    double noisePower) {
+  // Noise below a thousandth of the power moves the figure as it would move noise's.
+  if (!(noisePower > kSmallNoise * power)) {
+    return std::sqrt(std::fmax(0.0, 1.0 - noisePower / power));
+  }
+  const LogHistogram::Bins bins = magnitudes.Linear(kFitBins, 1.5 * magnitudes.Percentile(0.999));
+  const double sine = SineInNoise::SineShare(bins.edges, bins.counts, power, power - noisePower);
+  return SineInNoise::NoiseCorrection(power, sine, noisePower);
+}
+
 ToneFigures::Figures ToneFigures::Compute() {
   Figures figures;
   figures.values = count;
@@ -210,24 +230,25 @@ ToneFigures::Figures ToneFigures::Compute() {
   const double percent = 100.0 / figures.mean;
   // Noise and flutter add as powers: what the noise adds is taken out of each figure. The noise's
   // power comes from the median of its magnitudes, which a click or a dip's edge hardly moves:
-  // for Gaussian noise the median is 0.6745 standard deviations.
+  // for Gaussian noise the median is 0.6745 standard deviations. A two-sigma figure is a
+  // percentile, which does not scale with the power alone: a sine's grows less with noise than
+  // noise's own does, so the flutter is taken as a sine and noise of its own, fitted to the
+  // magnitudes' histogram.
   const double values = static_cast<double>(settled);
-  const double weightedPower = sumWeightedSquares;
-  const double unweightedPower = sumUnweightedSquares;
   const double noiseWeighted = noiseWeightedMagnitudes.Percentile(0.5) / kMedianOfGaussian;
   const double noiseUnweighted = noiseUnweightedMagnitudes.Percentile(0.5) / kMedianOfGaussian;
-  const double noiseWeightedPower = noiseWeighted * noiseWeighted * values;
-  const double noiseUnweightedPower = noiseUnweighted * noiseUnweighted * values;
-  const double weightedShare =
-      weightedPower > 0.0 ? std::fmin(1.0, noiseWeightedPower / weightedPower) : 0.0;
-  const double unweightedShare =
-      unweightedPower > 0.0 ? std::fmin(1.0, noiseUnweightedPower / unweightedPower) : 0.0;
-  figures.noiseShare = std::fmax(weightedShare, unweightedShare);
-  figures.weighted2Sigma =
-      weightedMagnitudes.Percentile(0.95) * percent * std::sqrt(1.0 - weightedShare);
+  const double weightedPower = sumWeightedSquares / values;
+  const double unweightedPower = sumUnweightedSquares / values;
+  const double weightedNoise = std::fmin(weightedPower, noiseWeighted * noiseWeighted);
+  const double unweightedNoise = std::fmin(unweightedPower, noiseUnweighted * noiseUnweighted);
+  figures.noiseShare = std::fmax(weightedPower > 0.0 ? weightedNoise / weightedPower : 0.0,
+                                 unweightedPower > 0.0 ? unweightedNoise / unweightedPower : 0.0);
+  figures.weighted2Sigma = weightedMagnitudes.Percentile(0.95) * percent *
+                           NoiseCorrection(weightedMagnitudes, weightedPower, weightedNoise);
   figures.unweighted2Sigma =
-      unweightedMagnitudes.Percentile(0.95) * percent * std::sqrt(1.0 - unweightedShare);
-  figures.weightedRms = std::sqrt(weightedPower * (1.0 - weightedShare) / values) * percent;
+      unweightedMagnitudes.Percentile(0.95) * percent *
+      NoiseCorrection(unweightedMagnitudes, unweightedPower, unweightedNoise);
+  figures.weightedRms = std::sqrt(weightedPower - weightedNoise) * percent;
 
   if (segments == 0) {
     TransformSegment();

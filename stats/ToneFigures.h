@@ -52,6 +52,8 @@ class ToneFigures {
 
  private:
   void AddToSpectrum(double weighted);
+  /// The factor that takes noise of `noisePower` out of a two-sigma figure.
+  static double NoiseCorrection(const LogHistogram& magnitudes, double power, double noisePower);
   void TransformSegment();
 
   double rate;
@@ -78,6 +80,7 @@ class ToneFigures {
   std::int64_t noiseSpan = 1;  // values in a second
   std::int64_t noiseAt = 0;    // where the noise's sampling is within its cycle
   std::int64_t noiseSettle = 0;
+  std::int64_t noiseWholeValues = 0;  // the first values, whose noise is measured all through
   std::int64_t settleValues = 0;
   double interval = 0.0;  // seconds between values
   Biquad noiseCut;

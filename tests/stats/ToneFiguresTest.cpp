@@ -118,6 +118,16 @@ TEST(ToneFiguresTest, NoiseTheAmplitudeShowsIsTakenOut) {
   EXPECT_NEAR(cleared.unweighted2Sigma, clean.unweighted2Sigma, 0.02 * clean.unweighted2Sigma);
   EXPECT_NEAR(cleared.weightedRms, clean.weightedRms, 0.01 * clean.weightedRms);
   EXPECT_GT(cleared.noiseShare, 0.1);
+  // On a pure sine the noise moves the two-sigma figure less than its power would say: it adds
+  // 43 % here, and taken out in proportion to its power it would leave 26 %; what is left is
+  // within 6 %, the most that 20 s of noise can be known to.
+  const auto sine = [](double t) { return 3150.0 + 2.5 * std::sin(kTwoPi * 4.0 * t); };
+  const auto noisySine = [&](double t) {
+    return sine(t) + hertz(phase, static_cast<int>(std::lround(t * kRate)));
+  };
+  const double pure = Measure(20, sine).unweighted2Sigma;
+  EXPECT_NEAR(Measure(20, noisySine, [&](int i) { return hertz(amplitude, i); }).unweighted2Sigma,
+              pure, 0.06 * pure);
 }
 
 }  // namespace

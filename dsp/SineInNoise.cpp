@@ -1,0 +1,149 @@
+#include "dsp/SineInNoise.h"
+
+#include <cmath>
+#include <cstddef>
+
+#include "dsp/Turns.h"
+
+namespace wavfreq {
+
+namespace {
+
+// Phases of the sine, a quarter period in steps: by symmetry it holds every value |sin| takes.
+constexpr int kPhases = 32;
+constexpr int kHalvings = 60;
+constexpr int kFitSteps = 30;
+constexpr double kShare = 0.95;
+
+struct Sines {
+  double values[kPhases];
+  Sines() {
+    for (int j = 0; j < kPhases; ++j) {
+      values[j] = Turns::Of(0.25 * (j + 0.5) / kPhases).sine;
+    }
+  }
+};
+
+// P(|a sin(t) + noise| <= v), the noise of standard deviation sigma > 0.
+double Within(double v, double a, double sigma) {
+  static const Sines sines;
+  double sum = 0.0;
+  for (const double sine : sines.values) {
+    const double s = a * sine;
+    sum += SineInNoise::NormalCdf((v - s) / sigma) - SineInNoise::NormalCdf((-v - s) / sigma);
+  }
+  return sum / kPhases;
+}
+
+}  // namespace
+
+double SineInNoise::Exp(double x) {
+  if (x < -700.0) {
+    return 0.0;
+  }
+  // x = n ln 2 + r with |r| <= ln 2 / 2, ln 2 in two parts so that n ln 2 is exact; then the
+  // series of e^r to the 13th power, whose rest lies below 2^-60.
+  constexpr double kLog2e = 1.4426950408889634;
+  constexpr double kLn2High = 0.693147180369123816490;
+  constexpr double kLn2Low = 1.90821492927058770002e-10;
+  const double n = std::floor(x * kLog2e + 0.5);
+  const double r = (x - n * kLn2High) - n * kLn2Low;
+  double series = 1.0;
+  for (int k = 13; k >= 1; --k) {
+    series = 1.0 + series * r / k;
+  }
+  return std::ldexp(series, static_cast<int>(n));
+}
+
+double SineInNoise::NormalCdf(double z) {
+  // erfc(x) with x = -z / sqrt(2), by its Chebyshev fit (relative error below 1.2e-7).
+  const double x = -z * 0.70710678118654752440;
+  const double t = 1.0 / (1.0 + 0.5 * std::fabs(x));
+  const double fit =
+      -x * x - 1.26551223 +
+      t * (1.00002368 +
+           t * (0.37409196 +
+                t * (0.09678418 +
+                     t * (-0.18628806 +
+                          t * (0.27886807 +
+                               t * (-1.13520398 +
+                                    t * (1.48851587 + t * (-0.82215223 + t * 0.17087277))))))));
+  const double erfc = t * Exp(fit);
+  return 0.5 * (x >= 0.0 ? erfc : 2.0 - erfc);
+}
+
+double SineInNoise::Percentile(double a, double sigma, double share) {
+  if (!(sigma > 0.0)) {
+    // |sin| is below sin(share x pi / 2) for `share` of a period.
+    return a * Turns::Of(0.25 * share).sine;
+  }
+  double low = 0.0;
+  double high = a + 10.0 * sigma;
+  for (int i = 0; i < kHalvings; ++i) {
+    const double middle = 0.5 * (low + high);
+    (Within(middle, a, sigma) < share ? low : high) = middle;
+  }
+  return 0.5 * (low + high);
+}
+
+double SineInNoise::SineShare(const std::vector<double>& edges, const std::vector<double>& counts,
+                              double power, double most) {
+  // The log-likelihood of the counts when the sine holds `sine` of the power and noise the rest:
+  // the model's probability of each bin, from its edges.
+  const auto likelihood = [&](double sine) {
+    const double a = std::sqrt(2.0 * sine);
+    const double sigma = std::sqrt(std::fmax(power - sine, 0.0));
+    double sum = 0.0;
+    double below = 0.0;
+    for (std::size_t b = 0; b < counts.size(); ++b) {
+      const double upTo =
+          sigma > 0.0 ? Within(edges[b + 1], a, sigma) : (edges[b + 1] >= a ? 1.0 : 0.0);
+      if (counts[b] > 0.0) {
+        sum += counts[b] * std::log(std::fmax(upTo - below, 1e-300));
+      }
+      below = upTo;
+    }
+    return sum;
+  };
+  // Golden-section search: the likelihood has one peak over the share.
+  constexpr double kGolden = 0.61803398874989485;
+  double low = 0.0;
+  double high = std::fmax(0.0, std::fmin(most, power));
+  double left = high - kGolden * (high - low);
+  double right = low + kGolden * (high - low);
+  double leftValue = likelihood(left);
+  double rightValue = likelihood(right);
+  for (int i = 0; i < kFitSteps; ++i) {
+    if (leftValue < rightValue) {
+      low = left;
+      left = right;
+      leftValue = rightValue;
+      right = low + kGolden * (high - low);
+      rightValue = likelihood(right);
+    } else {
+      high = right;
+      right = left;
+      rightValue = leftValue;
+      left = high - kGolden * (high - low);
+      leftValue = likelihood(left);
+    }
+  }
+  return 0.5 * (low + high);
+}
+
+double SineInNoise::NoiseCorrection(double power, double sine, double noisePower) {
+  if (!(noisePower > 0.0) || !(power > 0.0)) {
+    return 1.0;
+  }
+  const double clean = power - noisePower;
+  if (!(clean > 0.0)) {
+    return 0.0;
+  }
+  sine = std::fmin(sine, clean);
+  const double a = std::sqrt(2.0 * sine);
+  const double without = Percentile(a, std::sqrt(clean - sine), kShare);
+  const double with = Percentile(a, std::sqrt(power - sine), kShare);
+  return with > 0.0 ? without / with : 1.0;
+}
+
+}  // namespace wavfreq
