@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@ enum ExitCode : int {
   kExitInputUnusable = 2,
   kExitReadError = 3,
   kExitOutputUnwritable = 4,
+  kExitOutOfMemory = 5,
 };
 
 /// The program's run: banner, command line, then the measurement. Every console text of the
@@ -71,6 +73,7 @@ class RunDriver {
       "Error! Input file has an unsupported sample rate.";
   static constexpr const char* kOutputIsInput = "Output file must differ from input file.";
   static constexpr const char* kInterrupted = "Interrupted.";
+  static constexpr const char* kOutOfMemory = "Out of memory for the summary.";
   static constexpr const char* kBandAboveHalfTheRate =
       "Band must end below half the sample rate, %s Hz.";
 
@@ -93,9 +96,10 @@ class RunDriver {
     }
   };
   /// The sample loop with the summary, if any, on a thread of its own; when the loop has read
-  /// the whole input, the summary has taken all of it on return.
+  /// the whole input, the summary has taken all of it on return. False when memory ran out for
+  /// the summary.
   template <class Sample, class Source, class Meter>
-  static void MeasureChannel(Source& source, Meter& meter, RunSummary* summary, int channel,
+  static bool MeasureChannel(Source& source, Meter& meter, RunSummary* summary, int channel,
                              int sampleRate, Console& console, const StopFlag& stop,
                              BandPass* band);
   /// The refusal of a band that the sample rate cannot hold.
@@ -173,13 +177,12 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   }
   // Floating-point samples and the filter's output go to the meter as they are, not rounded.
   RunSummary* const summarised = summary ? &*summary : nullptr;
-  if (floatingPoint || band) {
-    MeasureChannel<double>(source, meter, summarised, line.channel, sampleRate, console, stop,
-                           band ? &*band : nullptr);
-  } else {
-    MeasureChannel<int>(source, meter, summarised, line.channel, sampleRate, console, stop,
-                        nullptr);
-  }
+  const bool summaryKept =
+      floatingPoint || band
+          ? MeasureChannel<double>(source, meter, summarised, line.channel, sampleRate, console,
+                                   stop, band ? &*band : nullptr)
+          : MeasureChannel<int>(source, meter, summarised, line.channel, sampleRate, console, stop,
+                                nullptr);
 
   // A stopped run has measured less than the input holds, whatever the source says.
   if (stop != 0) {
@@ -195,6 +198,11 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
     PrintErrorLine(console, writer);
     return kExitOutputUnwritable;
   }
+  if (!summaryKept) {
+    // The table is whole; the summary that was asked for is not there to print.
+    PrintErrorLine(console, ENOMEM, kOutOfMemory);
+    return kExitOutOfMemory;
+  }
   if (summary) {
     console.Print("\n%s", summary->Report(writer.LinesAccepted()).c_str());
     // A summary that did not reach the console is a failed run, not a quiet one.
@@ -206,7 +214,7 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
 }
 
 template <class Sample, class Source, class Meter>
-void RunDriver::MeasureChannel(Source& source, Meter& meter, RunSummary* summary, int channel,
+bool RunDriver::MeasureChannel(Source& source, Meter& meter, RunSummary* summary, int channel,
                                int sampleRate, Console& console, const StopFlag& stop,
                                BandPass* band) {
   std::optional<SummaryThread<RunSummary, Sample>> thread;
@@ -219,6 +227,7 @@ void RunDriver::MeasureChannel(Source& source, Meter& meter, RunSummary* summary
   if (thread && stop == 0 && !source.HasError()) {
     thread->Finish();
   }
+  return !thread || !thread->Lost();
 }
 
 template <class Sample, class Source, class Processor>

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 #include "app/Platform.h"
@@ -17,7 +19,9 @@ namespace wavfreq {
 /// its figures are the same to the bit. Where no thread can be started, the samples go to the
 /// summary at once.
 ///
-/// `Summary` takes `ProcessBlock(const Sample*, int)`.
+/// `Summary` takes `ProcessBlock(const Sample*, int)`. Should memory run out for the summary
+/// (on either thread), the summary is lost: it takes no further samples, the meter's thread
+/// goes on, and `Lost()` says so.
 template <class Summary, class Sample>
 class SummaryThread {
  public:
@@ -34,17 +38,27 @@ class SummaryThread {
 
   void ProcessBlock(const Sample* samples, int count) {
     if (!worker.joinable()) {
-      summary.ProcessBlock(samples, count);
+      if (!lost) {
+        Guarded([&] { summary.ProcessBlock(samples, count); });
+      }
       return;
     }
     while (count > 0) {
       if (filling == 0) {
         // The slot to fill must have been worked through.
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [this] { return published - consumed < kSlots; });
+        changed.wait(lock, [this] { return lost || published - consumed < kSlots; });
+        if (lost) {
+          return;
+        }
       }
       const int take = std::min(count, kSlotSamples - filling);
-      std::copy(samples, samples + take, Slot(published) + filling);
+      Sample* slot = nullptr;
+      Guarded([&] { slot = Slot(published); });
+      if (slot == nullptr) {
+        return;
+      }
+      std::copy(samples, samples + take, slot + filling);
       filling += take;
       samples += take;
       count -= take;
@@ -59,7 +73,7 @@ class SummaryThread {
     if (!worker.joinable()) {
       return;
     }
-    if (filling > 0) {
+    if (filling > 0 && !Lost()) {
       Publish();
     }
     {
@@ -68,6 +82,12 @@ class SummaryThread {
     }
     changed.notify_all();
     worker.join();
+  }
+
+  /// Whether memory ran out for the summary.
+  bool Lost() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return lost;
   }
 
   /// Stops the thread; what it has not taken yet is dropped.
@@ -120,13 +140,32 @@ class SummaryThread {
         slot = consumed;
         count = counts[slot % kSlots];
       }
-      summary.ProcessBlock(Slot(slot), count);
+      if (!Guarded([&] { summary.ProcessBlock(Slot(slot), count); })) {
+        return;
+      }
       {
         std::lock_guard<std::mutex> lock(mutex);
         ++consumed;
       }
       changed.notify_all();
     }
+  }
+
+  // Runs `work`; memory that runs out on the way loses the summary, not the run. False then.
+  template <class Work>
+  bool Guarded(Work work) {
+    try {
+      work();
+      return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      lost = true;
+    }
+    changed.notify_all();
+    return false;
   }
 
   Summary& summary;
@@ -140,6 +179,7 @@ class SummaryThread {
   std::size_t consumed = 0;
   bool finished = false;
   bool cancelled = false;
+  bool lost = false;
   std::thread worker;
 };
 

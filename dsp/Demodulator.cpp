@@ -49,8 +49,7 @@ int Demodulator::BlockLengthFor(double rate, double tone, double passHertz) {
   return mirrorClear != 0 ? mirrorClear : longest;
 }
 
-Demodulator::Demodulator(int sampleRate, double tone, double passHertz, double clip)
-    : clipLevel(clip) {
+Demodulator::Demodulator(int sampleRate, double tone, double passHertz) {
   const double rate = static_cast<double>(sampleRate);
   blockLength = BlockLengthFor(rate, tone, passHertz);
   outputRate = rate / static_cast<double>(kDecimation * blockLength);

@@ -22,8 +22,7 @@ namespace wavfreq {
 /// uses (Carrier()) is known exactly and no rounding builds up over hours.
 class Demodulator {
  public:
-  /// A sample of magnitude `clipLevel` or more counts as being at full scale.
-  Demodulator(int sampleRate, double carrier, double passHertz, double clipLevel);
+  Demodulator(int sampleRate, double carrier, double passHertz);
 
   /// Values per second of the output.
   double OutputRate() const { return outputRate; }
@@ -35,12 +34,6 @@ class Demodulator {
   int FillValues() const { return static_cast<int>(taps + kDecimation - 1) / kDecimation; }
   /// Seconds from the middle of what an output value holds to the sample after which it comes.
   double Delay() const { return delay; }
-  /// How many samples since the last call were at full scale (at `clipLevel` or beyond).
-  double TakeAtFullScale() {
-    const double count = atFullScale;
-    atFullScale = 0.0;
-    return count;
-  }
 
   /// Takes the next `count` samples and appends each new output value to `out`, as its real and
   /// imaginary parts.
@@ -56,7 +49,7 @@ class Demodulator {
         const Sample* x = samples + done;
         const float* c = cosines.data();
         const float* s = sines.data();
-        Quad re0(0.0F), re1(0.0F), im0(0.0F), im1(0.0F), peak(0.0F);
+        Quad re0(0.0F), re1(0.0F), im0(0.0F), im1(0.0F);
         for (int i = 0; i < padded; i += 8) {
           const Quad low = Quad::From(x + i);
           const Quad high = Quad::From(x + i + 4);
@@ -64,19 +57,12 @@ class Demodulator {
           re1 += high * Quad::LoadAligned(c + i + 4);
           im0 += low * Quad::LoadAligned(s + i);
           im1 += high * Quad::LoadAligned(s + i + 4);
-          peak = Quad::Max(peak, Quad::Max(low.Abs(), high.Abs()));
-        }
-        // The samples read past the block may reach full scale: they are counted with their
-        // own block.
-        if (peak.Largest() >= clipLevel) {
-          CountAtFullScale(x, blockLength);
         }
         TakeBlock((re0 + re1).Sum(), (im0 + im1).Sum(), out);
         done += blockLength;
         continue;
       }
       const int take = std::min(count - done, blockLength - inBlock);
-      CountAtFullScale(samples + done, take);
       Accumulate(samples + done, take);
       done += take;
       inBlock += take;
@@ -91,17 +77,6 @@ class Demodulator {
   // Blocks between settings of the phasor from the exact phase.
   static constexpr std::int64_t kPhaseRefresh = 256;
   static int BlockLengthFor(double rate, double tone, double passHertz);
-
-  template <class Sample>
-  void CountAtFullScale(const Sample* samples, int count) {
-    const Sample high = static_cast<Sample>(clipLevel);
-    const Sample low = static_cast<Sample>(-clipLevel);
-    int at = 0;
-    for (int i = 0; i < count; ++i) {
-      at += static_cast<int>(samples[i] >= high) + static_cast<int>(samples[i] <= low);
-    }
-    atFullScale += static_cast<double>(at);
-  }
 
   // Adds the samples times the oscillator: eight places, in the lanes of two quads each for the
   // real and the imaginary parts, so that the additions do not wait on each other.
@@ -181,8 +156,6 @@ class Demodulator {
   std::vector<float> sines;
   // The block's sums: real parts at places 0 to 7 modulo eight, then imaginary parts.
   alignas(16) float sum[16] = {};
-  double clipLevel = 0.0;
-  double atFullScale = 0.0;  // samples at full scale since it was last taken
   int inBlock = 0;
   // The oscillator's phase at the current block's start, exact, and turned to a phasor: turned
   // on from block to block and set afresh from the exact phase every so often.

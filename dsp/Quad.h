@@ -29,6 +29,9 @@ class Quad {
     return Quad(Lanes{static_cast<float>(four[0]), static_cast<float>(four[1]),
                       static_cast<float>(four[2]), static_cast<float>(four[3])});
   }
+  static Quad From(const float* four) {
+    return Load(four);
+  }
   /// Four floats from memory, at any alignment.
   static Quad Load(const float* from) {
     Quad quad;
@@ -53,38 +56,6 @@ class Quad {
   }
   Quad operator*(const Quad& other) const {
     return Quad(lanes * other.lanes);
-  }
-  /// Lane by lane: the magnitude.
-  Quad Abs() const {
-#if defined(__GNUC__)
-    return Quad(lanes < Lanes{0.0F, 0.0F, 0.0F, 0.0F} ? -lanes : lanes);
-#else
-    Lanes magnitude = lanes;
-    for (float& lane : magnitude.v) {
-      lane = lane < 0.0F ? -lane : lane;
-    }
-    return Quad(magnitude);
-#endif
-  }
-  /// Lane by lane: the larger of the two (for values that are not NaN).
-  static Quad Max(const Quad& a, const Quad& b) {
-#if defined(__GNUC__)
-    return Quad(a.lanes > b.lanes ? a.lanes : b.lanes);
-#else
-    Lanes larger = a.lanes;
-    for (int i = 0; i < 4; ++i) {
-      larger.v[i] = a.lanes.v[i] > b.lanes.v[i] ? a.lanes.v[i] : b.lanes.v[i];
-    }
-    return Quad(larger);
-#endif
-  }
-  /// The largest lane.
-  float Largest() const {
-    float four[4];
-    std::memcpy(four, &lanes, sizeof four);
-    const float low = four[0] > four[1] ? four[0] : four[1];
-    const float high = four[2] > four[3] ? four[2] : four[3];
-    return low > high ? low : high;
   }
   /// The four lanes added, in pairs first.
   float Sum() const {

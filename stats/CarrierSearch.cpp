@@ -13,6 +13,12 @@ constexpr double kWindowSeconds = 0.1;
 constexpr double kQuietDb = -70.0;
 constexpr double kPeakOverMedian = 316.2;  // 25 dB
 constexpr double kLowestHz = 20.0;
+constexpr double kReachHz = 200.0;
+constexpr double kReachPerCarrier = 0.25;
+// A neighbour this far below the tone moves its amplitude and phase by 3 % at most.
+constexpr double kFaintestNeighbour = 0.001;  // 30 dB
+// Bins either side of a peak that its own Hann lobe covers.
+constexpr std::size_t kLobeBins = 2;
 // 85 ms at 192 kHz; shorter at higher rates, which no recording of a tone needs.
 constexpr int kLongestWindow = 16384;
 
@@ -41,6 +47,49 @@ CarrierSearch::CarrierSearch(int sampleRate, double fullScale)
   }
 }
 
+double CarrierSearch::Reach(double carrier) {
+  return std::fmin(kReachHz, kReachPerCarrier * carrier);
+}
+
+double CarrierSearch::Interpolated(std::size_t peak) const {
+  const double left = std::log(power[peak - 1] + 1e-300);
+  const double centre = std::log(power[peak]);
+  const double right = std::log(power[peak + 1] + 1e-300);
+  const double curvature = left - 2.0 * centre + right;
+  const double offset = curvature < 0.0 ? 0.5 * (left - right) / curvature : 0.0;
+  return static_cast<double>(peak) + offset;
+}
+
+void CarrierSearch::FindNeighbour(std::size_t peak, double lobe, double median, std::size_t first,
+                                  std::size_t last) {
+  neighbour = 0.0;
+  neighbourDb = 0.0;
+  const double binWidth = rate / static_cast<double>(length);
+  const double carrier = Interpolated(peak) * binWidth;
+  // What lies within twice the reach falls in the demodulator's pass or transition band.
+  const double within = 2.0 * Reach(carrier) / binWidth;
+  std::size_t best = 0;
+  for (std::size_t k = first; k <= last; ++k) {
+    const std::size_t apart = k > peak ? k - peak : peak - k;
+    if (apart <= kLobeBins || static_cast<double>(apart) >= within) {
+      continue;
+    }
+    if (power[k] > power[k - 1] && power[k] >= power[k + 1] &&
+        power[k] > kPeakOverMedian * median && (best == 0 || power[k] > power[best])) {
+      best = k;
+    }
+  }
+  if (best == 0) {
+    return;
+  }
+  const double other = power[best - 1] + power[best] + power[best + 1];
+  if (!(other > kFaintestNeighbour * lobe)) {
+    return;
+  }
+  neighbour = Interpolated(best) * binWidth;
+  neighbourDb = 10.0 * std::log10(other / lobe);
+}
+
 double CarrierSearch::Analyse() {
   fft.Transform(work.data(), false);
   const std::size_t bins = power.size();
@@ -67,12 +116,6 @@ double CarrierSearch::Analyse() {
   if (!(power[peak] > kPeakOverMedian * median)) {
     return 0.0;
   }
-  // The parabola through the log powers of the peak and its neighbours.
-  const double left = std::log(power[peak - 1] + 1e-300);
-  const double centre = std::log(power[peak]);
-  const double right = std::log(power[peak + 1] + 1e-300);
-  const double curvature = left - 2.0 * centre + right;
-  const double offset = curvature < 0.0 ? 0.5 * (left - right) / curvature : 0.0;
   // A sine of amplitude A puts 3 N^2 A^2 / 32 into its Hann lobe on one side of the spectrum.
   double lobe = 0.0;
   for (std::size_t k = peak - 1; k <= peak + 1; ++k) {
@@ -80,7 +123,8 @@ double CarrierSearch::Analyse() {
   }
   const double n = static_cast<double>(length);
   foundPower = lobe * 8.0 / (3.0 * n * n);
-  return (static_cast<double>(peak) + offset) * binWidth;
+  FindNeighbour(peak, lobe, median, first, last);
+  return Interpolated(peak) * binWidth;
 }
 
 }  // namespace wavfreq

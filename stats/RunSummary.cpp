@@ -1,59 +1,146 @@
 #include "stats/RunSummary.h"
 
-#include <cstdio>
+#include <cmath>
+#include <limits>
+
+#include "core/TextFormat.h"
 
 namespace wavfreq {
 
+namespace {
+
+// Enough for a 50 Hz tone's filter to fill before where it was found or where it stepped.
+constexpr double kHistorySeconds = 2.0;
+// The summary's first line and the two that count the tones without a block.
+constexpr int kLinesBesideBlocks = 3;
+
+int LinesOf(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+}  // namespace
+
 RunSummary::RunSummary(int sampleRate, const SampleFormat& format, double nominalHertz)
     : rate(sampleRate),
-      // Integer samples clip at their largest magnitude, floating-point ones at full scale.
-      clipLevel(format.coding == SampleFormat::Coding::kFloat ? format.fullScale
-                                                              : format.fullScale - 1.0),
+      fullScale(format.fullScale),
+      // Floating-point samples come scaled to 2^31 and hold 24 bits.
+      sampleStep(format.coding == SampleFormat::Coding::kFloat ? format.fullScale * 0x1p-23 : 1.0),
       nominal(nominalHertz),
       search(sampleRate, format.fullScale) {
-  pending.assign(2 * static_cast<std::size_t>(search.WindowLength()), 0.0);
+  const std::size_t window = static_cast<std::size_t>(search.WindowLength());
+  history.assign(static_cast<std::size_t>(kHistorySeconds * sampleRate) + 2 * window, 0.0F);
+  scratch.reserve(history.size());
+}
+
+void RunSummary::Kept(std::int64_t from, std::int64_t to, std::vector<float>& out) const {
+  out.clear();
+  const std::int64_t size = static_cast<std::int64_t>(history.size());
+  for (std::int64_t at = from; at < to; ++at) {
+    // keptAt holds position's place; `at` lies (position - at) samples before it.
+    const std::int64_t back = position - at;
+    const std::int64_t index = (static_cast<std::int64_t>(keptAt) - back % size + size) % size;
+    out.push_back(history[static_cast<std::size_t>(index)]);
+  }
 }
 
 void RunSummary::Look() {
   const int window = search.WindowLength();
-  const double found = search.Find(pending.data() + window);
+  Kept(position - window, position, scratch);
+  const double found = search.Find(scratch.data());
   if (found > 0.0 && (tone == nullptr || !tone->Covers(found))) {
-    // Another tone, or the first: the one followed until now ends where it went missing.
+    // Another tone, or the first: the one followed until now ends where it went missing, and
+    // the new one is followed from before the window where it was found.
+    double notBefore = -std::numeric_limits<double>::infinity();
+    std::int64_t from = position - 2 * window;
     if (tone != nullptr) {
+      // It may have begun right where the other went missing.
+      notBefore = tone->EndSeconds();
+      from = std::min(from, static_cast<std::int64_t>(std::floor(notBefore * rate)));
       EndTone();
     }
-    // The window before, where it is whole: not before the input's start.
-    const std::int64_t from =
-        std::max<std::int64_t>(0, position - (previousWhole ? 2 : 1) * window);
-    const int preroll = static_cast<int>(position - from);
-    tone = std::make_unique<ToneTracker>(rate, found, search.FoundPower(),
-                                         static_cast<double>(from) / rate, clipLevel);
-    tone->Process(pending.data() + 2 * window - preroll, preroll);
+    StartTone(found, from, notBefore, false);
+  }
+}
+
+void RunSummary::StartTone(double carrier, std::int64_t from, double notBefore, bool afterStep) {
+  ToneTracker::Start start;
+  start.sampleRate = rate;
+  start.carrier = carrier;
+  start.power = search.FoundPower();
+  start.neighbour = search.Neighbour();
+  start.neighbourDb = search.NeighbourDb();
+  start.sampleStep = sampleStep;
+  start.fullScale = fullScale;
+  start.notBefore = notBefore;
+  start.afterStep = afterStep;
+  const std::int64_t oldest =
+      std::max<std::int64_t>(0, position - static_cast<std::int64_t>(history.size()));
+  const std::int64_t first = std::max(oldest, from - ToneTracker::PrerollSamples(start));
+  start.seconds = static_cast<double>(first) / rate;
+  start.fromInputStart = first == 0;
+  tone = std::make_unique<ToneTracker>(start);
+  Kept(first, position, scratch);
+  tone->Process(scratch.data(), static_cast<int>(scratch.size()));
+  if (tone->Ended()) {
+    EndTone();
   }
 }
 
 void RunSummary::EndTone() {
   if (tone->Measured()) {
-    reports.push_back(tone->Report(static_cast<int>(reports.size()) + 1, nominal));
+    if (tone->Seconds() < kShortestTone) {
+      ++shortTones;
+    } else if (blockLines < kMostLines - kLinesBesideBlocks) {
+      const std::string block = tone->Report(blockCount + 1, nominal);
+      const int lines = LinesOf(block);
+      if (blockLines + lines <= kMostLines - kLinesBesideBlocks) {
+        blocks += block;
+        blockLines += lines;
+        ++blockCount;
+      } else {
+        blockLines = kMostLines;
+        ++unshownTones;
+      }
+    } else {
+      ++unshownTones;
+    }
   }
+  const bool stepped = tone->Stepped();
+  const double stepSeconds = tone->StepSeconds();
+  const double stepFrequency = tone->StepFrequency();
   tone.reset();
+  if (stepped) {
+    // The next tone: followed from before the step, and measured from it on.
+    const int window = search.WindowLength();
+    Kept(position - window, position, scratch);
+    search.Find(scratch.data());
+    const std::int64_t at = static_cast<std::int64_t>(std::floor(stepSeconds * rate));
+    StartTone(stepFrequency, at, stepSeconds, true);
+  }
 }
 
 std::string RunSummary::Report(std::int64_t lines) {
-  if (tone != nullptr) {
+  // The input is taken as silent after its end, so that a tone that lasts to it ends there.
+  while (tone != nullptr) {
+    tone->Finish();
     EndTone();
   }
-  if (lines == 0 && reports.empty()) {
+  if (lines == 0 && blockCount == 0 && shortTones == 0 && unshownTones == 0) {
     return "No frequency measured.\n";
   }
-  char text[64];
-  std::snprintf(text, sizeof text, "Lines: %lld\n", static_cast<long long>(lines));
-  std::string report = text;
-  if (reports.empty()) {
+  std::string report;
+  TextFormat::Append(report, "Lines: %lld\n", static_cast<long long>(lines));
+  if (blockCount == 0 && shortTones == 0 && unshownTones == 0) {
     return report + "No tone measured.\n";
   }
-  for (const std::string& block : reports) {
-    report += block;
+  report += blocks;
+  if (shortTones > 0) {
+    TextFormat::Append(report, "Tones under 1 s: %lld (no block)\n",
+                       static_cast<long long>(shortTones));
+  }
+  if (unshownTones > 0) {
+    TextFormat::Append(report, "Tones not shown: %lld (the first %d have a block)\n",
+                       static_cast<long long>(unshownTones), blockCount);
   }
   return report;
 }

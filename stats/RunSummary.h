@@ -18,7 +18,12 @@ namespace wavfreq {
 /// standards. Whatever -rate, -out and -gate are, it reads the same.
 ///
 /// Where no tone is followed, or the one followed is missing, it looks for one in windows of
-/// about 0.1 s; a tone is followed from the window before the one where it was found.
+/// about 0.1 s. The last two seconds of samples are kept, so that a tone found, or the next one
+/// after a step, is followed from before its start: its filters have settled by then, and its
+/// block starts where it does.
+///
+/// Its text is bounded whatever the input: tones shorter than a second are counted, not shown,
+/// and blocks stop before the summary reaches 200 lines.
 class RunSummary {
  public:
   /// `nominal` hertz for the speed error, or 0 for the nearest standard test frequency.
@@ -31,33 +36,21 @@ class RunSummary {
     for (int done = 0; done < count;) {
       const int take = std::min<int>(count - done, window - gathered);
       const Sample* piece = samples + done;
+      Keep(piece, take);
       if (tone != nullptr) {
         tone->Process(piece, take);
-      }
-      // While a tone is there, the samples are not looked at again: a window gathered then is
-      // not a whole one.
-      if (tone == nullptr || tone->Missing()) {
-        std::copy(piece, piece + take, pending.begin() + window + gathered);
-      } else {
-        whole = false;
       }
       gathered += take;
       done += take;
       position += take;
-      if (gathered == window) {
-        if (whole && (tone == nullptr || tone->Missing())) {
-          Look();
-        }
-        // The window just gathered becomes the one before the next.
-        if (whole) {
-          std::copy(pending.begin() + window, pending.end(), pending.begin());
-        }
-        previousWhole = whole;
-        whole = true;
-        gathered = 0;
-      }
       if (tone != nullptr && tone->Ended()) {
         EndTone();
+      }
+      if (gathered == window) {
+        gathered = 0;
+        if (tone == nullptr || tone->Missing()) {
+          Look();
+        }
       }
     }
   }
@@ -66,24 +59,46 @@ class RunSummary {
   /// tone. With neither lines nor a tone, one line says that nothing was measured.
   std::string Report(std::int64_t lines);
 
+  /// Lines of the summary at most.
+  static constexpr int kMostLines = 200;
+  /// Tones shorter than a second get no block: those whose block would span less than this,
+  /// which leaves room for where the edges of a tone of a second fall.
+  static constexpr double kShortestTone = 0.95;
+
  private:
   /// Looks for a tone in the window just gathered.
   void Look();
+  /// Ends the tone followed; one that stepped hands on to the next.
   void EndTone();
+  /// Follows a tone at `carrier` from `from` samples into the input, or from the oldest kept; it
+  /// counts from `notBefore` seconds on, and starts its block there if it comes `afterStep`.
+  void StartTone(double carrier, std::int64_t from, double notBefore, bool afterStep);
+  template <class Sample>
+  void Keep(const Sample* samples, int count) {
+    for (int i = 0; i < count; ++i) {
+      history[keptAt] = static_cast<float>(samples[i]);
+      keptAt = keptAt + 1 == history.size() ? 0 : keptAt + 1;
+    }
+  }
+  /// The kept samples from `from` to `to` (positions in the input) in order.
+  void Kept(std::int64_t from, std::int64_t to, std::vector<float>& out) const;
 
   int rate;
-  double clipLevel;
+  double fullScale;
+  double sampleStep;
   double nominal;
   CarrierSearch search;
   std::unique_ptr<ToneTracker> tone;
-  // The window before the one being gathered, then that one: a tone found in a window is
-  // followed from the one before, so that the demodulator has settled by its onset.
-  std::vector<double> pending;
-  int gathered = 0;
-  bool whole = true;           // every sample of the window being gathered is in it
-  bool previousWhole = false;  // and of the one before
-  std::int64_t position = 0;   // samples taken so far
-  std::vector<std::string> reports;
+  std::vector<float> history;  // a ring of the last samples taken
+  std::size_t keptAt = 0;      // where the next goes
+  std::vector<float> scratch;
+  int gathered = 0;           // samples of the window being gathered
+  std::int64_t position = 0;  // samples taken so far
+  std::string blocks;
+  int blockCount = 0;
+  int blockLines = 0;
+  std::int64_t shortTones = 0;
+  std::int64_t unshownTones = 0;
 };
 
 }  // namespace wavfreq

@@ -120,6 +120,10 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
   const double t = static_cast<double>(seen) * interval;
   ++seen;
   if (!bridged) {
+    // No step is known where the value before did not count: those are left out.
+    if (noise != 0.0) {
+      stepMagnitudes.Add(std::fabs(noise));
+    }
     ++count;
     sumT += t;
     sumF += deviation;
@@ -223,11 +227,28 @@ ToneFigures::Figures ToneFigures::Compute() {
   figures.drift = spread > 0.0 ? (n * sumTF - sumT * sumF) / spread : 0.0;
   figures.span = static_cast<double>(seen - 1) / rate;
   figures.settledSeconds = static_cast<double>(settled) / rate;
+  // The amplitude's steps in hertz are its relative steps times rate / 2 pi.
+  const double step = stepMagnitudes.Percentile(0.5) / kMedianOfGaussian * 2.0 * Turns::kPi / rate;
+  figures.signalToNoiseDb = step > 0.0 ? -20.0 * std::log10(step) : 1e300;
   figures.flutterMeasured = figures.settledSeconds >= kShortestSeconds && figures.mean > 0.0;
   if (!figures.flutterMeasured) {
     return figures;
   }
   const double percent = 100.0 / figures.mean;
+  FlutterFigures(figures, percent);
+  if (segments == 0) {
+    TransformSegment();
+  }
+  // Hann's lobe spans 2 bins either side of its peak, more where a short tone's values were
+  // padded out to a segment.
+  const std::size_t half = std::max<std::size_t>(
+      2, static_cast<std::size_t>(std::ceil(2.0 * static_cast<double>(segmentLength) /
+                                            static_cast<double>(transformedLength))));
+  figures.modulation = ChooseComponents(SpectrumPeaks(half), half, percent);
+  return figures;
+}
+
+void ToneFigures::FlutterFigures(Figures& figures, double percent) const {
   // Noise and flutter add as powers: what the noise adds is taken out of each figure. The noise's
   // power comes from the median of its magnitudes, which a click or a dip's edge hardly moves:
   // for Gaussian noise the median is 0.6745 standard deviations. A two-sigma figure is a
@@ -241,44 +262,35 @@ ToneFigures::Figures ToneFigures::Compute() {
   const double unweightedPower = sumUnweightedSquares / values;
   const double weightedNoise = std::fmin(weightedPower, noiseWeighted * noiseWeighted);
   const double unweightedNoise = std::fmin(unweightedPower, noiseUnweighted * noiseUnweighted);
-  figures.noiseShare = std::fmax(weightedPower > 0.0 ? weightedNoise / weightedPower : 0.0,
-                                 unweightedPower > 0.0 ? unweightedNoise / unweightedPower : 0.0);
-  figures.weighted2Sigma = weightedMagnitudes.Percentile(0.95) * percent *
-                           NoiseCorrection(weightedMagnitudes, weightedPower, weightedNoise);
+  figures.weightedNoiseShare = weightedPower > 0.0 ? weightedNoise / weightedPower : 0.0;
+  figures.unweightedNoiseShare = unweightedPower > 0.0 ? unweightedNoise / unweightedPower : 0.0;
+  figures.weightedRaw = weightedMagnitudes.Percentile(0.95) * percent;
+  figures.unweightedRaw = unweightedMagnitudes.Percentile(0.95) * percent;
+  figures.weighted2Sigma =
+      figures.weightedRaw * NoiseCorrection(weightedMagnitudes, weightedPower, weightedNoise);
   figures.unweighted2Sigma =
-      unweightedMagnitudes.Percentile(0.95) * percent *
+      figures.unweightedRaw *
       NoiseCorrection(unweightedMagnitudes, unweightedPower, unweightedNoise);
   figures.weightedRms = std::sqrt(weightedPower - weightedNoise) * percent;
+}
 
-  if (segments == 0) {
-    TransformSegment();
-  }
+std::vector<ToneFigures::Peak> ToneFigures::SpectrumPeaks(std::size_t half) const {
+  std::vector<Peak> peaks;
   const double spectrumRate = rate / 2.0;
   const double binWidth = spectrumRate / static_cast<double>(segmentLength);
-  // Hann's lobe spans 2 bins either side of its peak, more where a short tone's values were
-  // padded out to a segment.
-  const std::size_t half = std::max<std::size_t>(
-      2, static_cast<std::size_t>(std::ceil(2.0 * static_cast<double>(segmentLength) /
-                                            static_cast<double>(transformedLength))));
   const std::size_t first = std::max<std::size_t>(
       half, static_cast<std::size_t>(std::ceil(kSlowestModulation / binWidth)));
   const double top = std::fmin(band.TopHertz(), 0.45 * spectrumRate);
   const std::size_t last =
       std::min(powerSum.size() - half - 1, static_cast<std::size_t>(top / binWidth));
   if (first >= last) {
-    return figures;
+    return peaks;
   }
-  const double average = 1.0 / static_cast<double>(segments);
   std::vector<double> floor(powerSum.begin() + static_cast<std::ptrdiff_t>(first),
                             powerSum.begin() + static_cast<std::ptrdiff_t>(last + 1));
   std::nth_element(floor.begin(), floor.begin() + static_cast<std::ptrdiff_t>(floor.size() / 2),
                    floor.end());
   const double median = floor[floor.size() / 2];
-  struct Peak {
-    std::size_t bin;
-    double lobe;
-  };
-  std::vector<Peak> peaks;
   for (std::size_t k = first; k <= last; ++k) {
     if (powerSum[k] > powerSum[k - 1] && powerSum[k] >= powerSum[k + 1]) {
       double lobe = 0.0;
@@ -292,9 +304,18 @@ ToneFigures::Figures ToneFigures::Compute() {
   }
   std::sort(peaks.begin(), peaks.end(),
             [](const Peak& a, const Peak& b) { return a.lobe > b.lobe; });
+  return peaks;
+}
+
+std::vector<ToneFigures::Component> ToneFigures::ChooseComponents(const std::vector<Peak>& peaks,
+                                                                  std::size_t half,
+                                                                  double percent) const {
+  std::vector<Component> chosen;
+  const double binWidth = rate / 2.0 / static_cast<double>(segmentLength);
+  const double average = 1.0 / static_cast<double>(segments);
   std::vector<std::size_t> taken;
   for (const Peak& peak : peaks) {
-    if (figures.modulation.size() == kComponents) {
+    if (chosen.size() == kComponents) {
       break;
     }
     const std::size_t k = peak.bin;
@@ -302,8 +323,7 @@ ToneFigures::Figures ToneFigures::Compute() {
     // Below what the figure shows, or far below the strongest, a peak is no component; nor is
     // the skirt of one already taken.
     if (amplitude < kSmallestShare ||
-        (!figures.modulation.empty() &&
-         amplitude < kWeakestOfStrongest * figures.modulation.front().share)) {
+        (!chosen.empty() && amplitude < kWeakestOfStrongest * chosen.front().share)) {
       break;
     }
     bool skirt = false;
@@ -319,9 +339,9 @@ ToneFigures::Figures ToneFigures::Compute() {
     const double right = std::log(powerSum[k + 1] + 1e-300);
     const double curvature = left - 2.0 * centre + right;
     const double offset = curvature < 0.0 ? 0.5 * (left - right) / curvature : 0.0;
-    figures.modulation.push_back({(static_cast<double>(k) + offset) * binWidth, amplitude});
+    chosen.push_back({(static_cast<double>(k) + offset) * binWidth, amplitude});
   }
-  return figures;
+  return chosen;
 }
 
 }  // namespace wavfreq

@@ -15,7 +15,7 @@ namespace wavfreq {
 /// `seriesRate`. Weighted and unweighted wow and flutter come from the series through the
 /// standards' weighting and their 0.5 to 200 Hz band; their two-sigma values from streaming
 /// percentiles, their modulation from an averaged spectrum; the mean and the drift from sums.
-/// Memory stays the same however long the tone: about 0.8 MiB.
+/// Memory stays the same however long the tone: about 1.5 MiB.
 class ToneFigures {
  public:
   /// `bandTop` is the highest modulation the series carries, which a low carrier limits.
@@ -45,16 +45,36 @@ class ToneFigures {
     double weighted2Sigma = 0.0;    // percent
     double unweighted2Sigma = 0.0;  // percent
     double weightedRms = 0.0;       // percent
-    double noiseShare = 0.0;        // of the power of the flutter figures, taken out of them
+    // The two-sigma figures as the series gives them, before the noise is taken out, and the
+    // share of their power that the noise made.
+    double weightedRaw = 0.0;
+    double unweightedRaw = 0.0;
+    double weightedNoiseShare = 0.0;
+    double unweightedNoiseShare = 0.0;
+    /// The tone against the noise in the demodulator's band, from the amplitude's steps: for a
+    /// ratio s their variance is 1 / s, whatever the tone's level does slowly.
+    double signalToNoiseDb = 0.0;
     std::vector<Component> modulation;
   };
   Figures Compute();
 
  private:
+  struct Peak {
+    std::size_t bin;
+    double lobe;
+  };
   void AddToSpectrum(double weighted);
   /// The factor that takes noise of `noisePower` out of a two-sigma figure.
   static double NoiseCorrection(const LogHistogram& magnitudes, double power, double noisePower);
   void TransformSegment();
+  /// The two-sigma and RMS figures, with the noise the amplitude shows taken out.
+  void FlutterFigures(Figures& figures, double percent) const;
+  /// The local maxima of the averaged spectrum that stand out of its median, strongest first;
+  /// `half` is the bins either side of a peak that its lobe spans.
+  std::vector<Peak> SpectrumPeaks(std::size_t half) const;
+  /// The strongest components among the peaks, none the skirt of another, in percent.
+  std::vector<Component> ChooseComponents(const std::vector<Peak>& peaks, std::size_t half,
+                                          double percent) const;
 
   double rate;
   FlutterWeighting weighting;
@@ -98,6 +118,7 @@ class ToneFigures {
   double sumUnweightedSquares = 0.0;
   LogHistogram noiseWeightedMagnitudes;
   LogHistogram noiseUnweightedMagnitudes;
+  LogHistogram stepMagnitudes;  // the amplitude's steps, unfiltered, for the signal-to-noise ratio
 
   // Welch's average of the weighted series' power spectrum, at half the series rate (pairs of
   // values averaged): Hann-weighted segments of `segmentLength`, one after the other.

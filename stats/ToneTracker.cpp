@@ -1,62 +1,36 @@
 #include "stats/ToneTracker.h"
 
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 
+#include "core/TextFormat.h"
 #include "dsp/Turns.h"
+#include "stats/CarrierSearch.h"
 
 namespace wavfreq {
 
 namespace {
 
-constexpr double kPassHz = 200.0;
-// A carrier carries modulation up to a quarter of itself: its harmonics mixed down lie a whole
-// carrier away, in the demodulator's stop band.
-constexpr double kPassPerCarrier = 0.25;
-constexpr double kLowestPower = 0.0316;  // 15 dB below the running level
-constexpr double kHighestPower = 4.0;    // 6 dB above it
-constexpr double kFadePower = 0.01;      // 20 dB below the tone's loudest
-constexpr double kSteady = 0.05;
-constexpr double kLevelSeconds = 0.3;
+// The values either side of one that tell whether it is a tone's: about 15 ms, at least 10, so
+// that noise alone passes for a tone once in thousands of values.
+constexpr double kCoherenceSeconds = 0.015;
+constexpr int kShortestCoherence = 10;
 constexpr double kTrimSeconds = 0.05;
 constexpr double kBridgeSeconds = 1.0;
 constexpr double kReferenceSeconds = 1.0;
 constexpr double kPoorSignalToNoiseDb = 30.0;
-// Noise above this share of the flutter figures' power is worth a warning.
+// Noise above this share of a flutter figure's power is worth a warning, where the figure is
+// above the measuring floor: the smallest test tone's reading, and what the noise's
+// estimate is sure of.
 constexpr double kNoisyShare = 0.1;
+constexpr double kMeasuringFloor = 0.01;
+// The share of the noise's power that its estimate may be off by.
+constexpr double kNoiseUncertainty = 0.3;
 constexpr double kClippedShare = 0.01;
+// A sine's crest puts equal neighbours there too, where it changes by less than a step: the
+// warning takes three times that many.
+constexpr double kNaturalFlatTops = 3.0;
 // Values between new settings of the turn a value is expected to make.
 constexpr std::int64_t kExpectedRefresh = 64;
-
-#if defined(__GNUC__)
-__attribute__((format(printf, 2, 3)))
-#endif
-void AppendLine(std::string& text, const char* format, ...) {
-  char line[256];
-  std::va_list arguments;
-  va_start(arguments, format);
-  std::vsnprintf(line, sizeof line, format, arguments);
-  va_end(arguments);
-  text += line;
-}
-
-// Three significant digits, trailing zeros kept: 0.556, 1.11, 4.00, 12.5, 120.
-std::string ThreeDigits(double value) {
-  int decimals = 2;
-  double limit = 1.0;
-  while (value >= 10.0 * limit && decimals > 0) {
-    limit *= 10.0;
-    --decimals;
-  }
-  while (value < limit && decimals < 6) {
-    limit /= 10.0;
-    ++decimals;
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
-}
 
 // The standard test frequencies: IEC 60386, DIN 45507 and AES6 (3150 Hz), NAB and JIS (3000 Hz),
 // the reference tones of test tapes and records, and mains.
@@ -72,26 +46,74 @@ double NearestStandard(double mean) {
   return nearest;
 }
 
+// What the demodulator passes either side of the carrier: a neighbouring tone is kept at the
+// edge of its stop band, twice the pass band away.
+double PassFor(const ToneTracker::Start& start) {
+  const double reach = CarrierSearch::Reach(start.carrier);
+  if (start.neighbour <= 0.0) {
+    return reach;
+  }
+  return std::fmin(reach, 0.5 * std::fabs(start.neighbour - start.carrier));
+}
+
+int CoherenceFor(double rate) {
+  const int window = static_cast<int>(kCoherenceSeconds * rate + 0.5);
+  return window > kShortestCoherence ? window : kShortestCoherence;
+}
+
+// Values until the demodulator's filter holds the input alone, and the decisions on them.
+std::int64_t SettlingValues(const Demodulator& demodulator) {
+  return demodulator.FillValues() + 2 * CoherenceFor(demodulator.OutputRate()) + 2;
+}
+
 }  // namespace
 
-ToneTracker::ToneTracker(int sampleRate, double carrier, double power, double startSeconds,
-                         double clipLevel)
+ToneTracker::ToneTracker(const Start& s)
     : rate(0.0),
-      pass(std::fmin(kPassHz, kPassPerCarrier * carrier)),
-      start(startSeconds),
-      demodulator(sampleRate, carrier, pass, clipLevel),
-      figures(demodulator.OutputRate(), pass) {
+      pass(PassFor(s)),
+      bandPass(CarrierSearch::Reach(s.carrier)),
+      start(s.seconds),
+      notBefore(s.notBefore),
+      afterStep(s.afterStep),
+      inputRate(static_cast<double>(s.sampleRate)),
+      sampleStep(s.sampleStep),
+      fullScale(s.fullScale),
+      neighbour(s.neighbour),
+      neighbourDb(s.neighbourDb),
+      demodulator(s.sampleRate, s.carrier, pass),
+      figures(demodulator.OutputRate(), pass),
+      coherence(CoherenceFor(demodulator.OutputRate())),
+      steps(demodulator.OutputRate()) {
   rate = demodulator.OutputRate();
   reference = demodulator.Carrier();
-  levelStep = 1.0 / (kLevelSeconds * rate);
   referenceStep = 1.0 / (kReferenceSeconds * rate);
   radiansToHertz = rate / (2.0 * Turns::kPi);
-  level = loudest = power;
-  warmup = demodulator.FillValues();
+  // From the input's first sample the filter's zeros are the silence before it.
+  warmup = s.fromInputStart ? 0 : demodulator.FillValues();
+  // The filter's band spans about 3 x `pass` of the output's rate.
+  lag = std::max<std::int64_t>(1, static_cast<std::int64_t>(rate / (3.0 * pass) + 0.5));
+  recentValues.assign(static_cast<std::size_t>(2 * lag), 0.0);
   trim = static_cast<std::int64_t>(kTrimSeconds * rate + 0.5);
   bridge = static_cast<std::int64_t>(kBridgeSeconds * rate + 0.5);
-  recent.resize(static_cast<std::size_t>(trim) + 1);
+  giveUp = bridge + SettlingValues(demodulator);
+  pending.resize(static_cast<std::size_t>(coherence.Delay()) + 1);
+  held.resize(static_cast<std::size_t>(trim + steps.Latency()) + 1);
+  // A sine's crest lies at twice the demodulated amplitude; its upper half is where it may clip.
+  flatTops.SetLevel(std::sqrt(s.power));
   Expect(reference);
+}
+
+int ToneTracker::PrerollSamples(const Start& s) {
+  const Demodulator demodulator(s.sampleRate, s.carrier, PassFor(s));
+  return static_cast<int>(SettlingValues(demodulator)) * demodulator.Decimation();
+}
+
+void ToneTracker::Finish() {
+  const std::vector<float> silence(static_cast<std::size_t>(demodulator.Decimation()), 0.0F);
+  const std::int64_t settling = SettlingValues(demodulator);
+  for (std::int64_t k = 0; k < settling && !ended; ++k) {
+    Process(silence.data(), static_cast<int>(silence.size()));
+  }
 }
 
 void ToneTracker::Expect(double hertz) {
@@ -99,6 +121,18 @@ void ToneTracker::Expect(double hertz) {
   const Turns turn = Turns::Of(expectedOffset / rate);
   expected[0] = turn.cosine;
   expected[1] = turn.sine;
+  const Turns overLag = Turns::Of(static_cast<double>(lag) * expectedOffset / rate);
+  expectedOverLag[0] = overLag.cosine;
+  expectedOverLag[1] = overLag.sine;
+}
+
+double ToneTracker::Turn(double re, double im, const double* from, const double* turn) {
+  // z times the conjugate of `from`, turned back by `turn`.
+  const double turnRe = re * from[0] + im * from[1];
+  const double turnIm = im * from[0] - re * from[1];
+  const double restRe = turnRe * turn[0] + turnIm * turn[1];
+  const double restIm = turnIm * turn[0] - turnRe * turn[1];
+  return Turns::AngleOf(restIm, restRe);
 }
 
 bool ToneTracker::Covers(double hertz) const {
@@ -109,194 +143,320 @@ double ToneTracker::TimeOf(std::int64_t value) const {
   return start + static_cast<double>(value) / rate - demodulator.Delay();
 }
 
-void ToneTracker::Take(double re, double im) {
-  ++index;
-  const double atFullScale = demodulator.TakeAtFullScale();
-  if (index <= warmup) {
-    previous[0] = re;
-    previous[1] = im;
-    return;
+double ToneTracker::EndSeconds() const {
+  if (lastValid < 0) {
+    return std::fmax(notBefore, start);
   }
-  const double power = re * re + im * im;
-  // The level rises with the tone's onset, and to a tone that stays louder than a click would;
-  // it falls only with the values that count.
-  loudRun = power > kHighestPower * level ? loudRun + 1 : 0;
-  if ((loudRun > 0 && firstValid < 0) || loudRun > trim) {
-    level = power;
-    loudest = loudest > power ? loudest : power;
-    loudRun = 0;
-  }
-  const bool there = power >= kLowestPower * level && power <= kHighestPower * level &&
-                     power >= kFadePower * loudest && power > 0.0;
-  bool valid = false;
-  double frequency = 0.0;
-  if (there && previousThere) {
-    // The angle turned since the last value: z times the conjugate of the last, turned back by
-    // what the tone's frequency turns it, so that what is left is a small angle.
-    const double turnRe = re * previous[0] + im * previous[1];
-    const double turnIm = im * previous[0] - re * previous[1];
-    const double restRe = turnRe * expected[0] + turnIm * expected[1];
-    const double restIm = turnIm * expected[0] - turnRe * expected[1];
-    frequency = demodulator.Carrier() + expectedOffset + Turns::AngleOf(restIm, restRe) * rate;
-    valid = std::fabs(frequency - reference) <= kSteady * reference;
-  }
-  previous[0] = re;
-  previous[1] = im;
-  previousThere = there;
-  if (!valid) {
-    TakeMissing();
-    return;
-  }
-  // The amplitude's deviation from the running level, as a phase would deviate: for noise added
-  // to the tone the two are alike.
-  const double amplitudePhase = std::sqrt(power / level) - 1.0;
-  const double noise = lastAmplitudeValid == index - 1
-                           ? (amplitudePhase - lastAmplitudePhase) * radiansToHertz
-                           : 0.0;
-  lastAmplitudePhase = amplitudePhase;
-  lastAmplitudeValid = index;
-  level += (power - level) * levelStep;
-  loudest = loudest > level ? loudest : level;
-  reference += (frequency - reference) * referenceStep;
-  if (index % kExpectedRefresh == 0) {
-    Expect(reference);
-  }
-  ++counted;
-  sumPower += power;
-  sumPowerSquares += power * power;
-  clipped += atFullScale;
-  TakeValid(frequency, noise);
+  return stepped ? stepSeconds : TimeOf(lastValid);
 }
 
-void ToneTracker::TakeValid(double frequency, double noise) {
+double ToneTracker::StartSeconds() const {
+  return afterStep ? notBefore : TimeOf(firstValid < 0 ? 0 : firstValid);
+}
+
+double ToneTracker::Seconds() const {
+  return firstValid < 0 ? 0.0 : EndSeconds() - StartSeconds();
+}
+
+void ToneTracker::Take(double re, double im, std::int64_t pairs) {
+  const std::size_t at =
+      static_cast<std::size_t>(index % static_cast<std::int64_t>(pending.size()));
+  ++index;
+  // The angle turned since the last value: z times the conjugate of the last, turned back by
+  // what the tone's frequency turns it, so that what is left is a small angle.
+  const double* last = recentValues.data() + 2 * ((index + lag - 1) % lag);
+  const double turns = Turn(re, im, last, expected);
+  // The coherence takes the turn over as many values as the filter's band is oversampled, so
+  // that noise's neighbouring values, which the filter makes alike, do not pass for a tone.
+  const double* lagged = recentValues.data() + 2 * (index % lag);
+  const double lagTurns = lag == 1 ? turns : Turn(re, im, lagged, expectedOverLag);
+  recentValues[static_cast<std::size_t>(2 * (index % lag))] = re;
+  recentValues[static_cast<std::size_t>(2 * (index % lag) + 1)] = im;
+  Pending& value = pending[at];
+  value.frequency = demodulator.Carrier() + expectedOffset + turns * rate;
+  value.amplitude = std::sqrt(re * re + im * im);
+  value.flatPairs = pairs;
+  // Until the filter has filled, its values hold the silence it started from.
+  coherence.Add(value.amplitude, 2.0 * Turns::kPi * lagTurns, index > warmup + lag);
+  if (coherence.Count() > coherence.Delay()) {
+    const std::int64_t decide = index - coherence.Delay();
+    const std::size_t from =
+        static_cast<std::size_t>((decide - 1) % static_cast<std::int64_t>(pending.size()));
+    Decide(decide, pending[from], coherence.Amplitude());
+  }
+}
+
+void ToneTracker::Decide(std::int64_t value, const Pending& taken, double localAmplitude) {
+  decided = value;
+  if (ended) {
+    return;
+  }
+  const bool there = coherence.There() && TimeOf(value) >= notBefore;
+  // A value beyond the pass band is another tone's, in the filter's transition band.
+  if (!there || std::fabs(taken.frequency - demodulator.Carrier()) > pass) {
+    TakeMissing(value);
+    return;
+  }
+  // The amplitude's step, against the tone's level where it is, as a phase would step: for
+  // noise added to the tone the two are alike.
+  const double noise = lastValid == value - 1 && localAmplitude > 0.0
+                           ? (taken.amplitude - lastAmplitude) / localAmplitude * radiansToHertz
+                           : 0.0;
+  lastAmplitude = taken.amplitude;
+  reference += (taken.frequency - reference) * referenceStep;
+  if (value % kExpectedRefresh == 0) {
+    Expect(reference);
+    flatTops.SetLevel(localAmplitude);
+  }
+  ++counted;
+  flatPairs += taken.flatPairs;
+  sumAmplitude += taken.amplitude;
+  if (steps.Add(value, taken.frequency)) {
+    EndAtStep(value);
+    return;
+  }
+  TakeValid(value, taken.frequency, noise);
+}
+
+void ToneTracker::TakeValid(std::int64_t value, double frequency, double noise) {
   if (missing > 0 && lastValid >= 0) {
-    // A gap that was not too long: a straight line across it.
-    const double from = lastFrequency;
-    for (std::int64_t k = 1; k <= missing; ++k) {
-      const double share = static_cast<double>(k) / static_cast<double>(missing + 1);
-      Keep({from + (frequency - from) * share, 0.0, true});
+    // The tone is back after a gap short enough to bridge. The values at the gap's edges hold
+    // the filter's view of a tone that stops and starts, not its speed: they are bridged too,
+    // from the last value before the gap's edge to the first after the edge that follows it.
+    if (!bridging) {
+      while (heldCount > 0 && HeldAt(heldCount - 1).index > lastValid - trim) {
+        --heldCount;
+      }
+      anchor = heldCount > 0 ? HeldAt(heldCount - 1) : Value{-1, 0.0, 0.0, true};
+      bridging = true;
     }
+    edgeUntil = value + trim;
   }
   missing = 0;
   if (firstValid < 0) {
-    firstValid = index;
+    firstValid = value;
   }
-  lastValid = index;
-  lastFrequency = frequency;
-  Keep({frequency, noise, false});
+  lastValid = value;
+  if (bridging) {
+    if (value < edgeUntil) {
+      return;
+    }
+    bridging = false;
+    if (anchor.index >= 0) {
+      // A straight line across the gap and its edges.
+      const std::int64_t gap = value - anchor.index - 1;
+      for (std::int64_t k = 1; k <= gap; ++k) {
+        const double share = static_cast<double>(k) / static_cast<double>(gap + 1);
+        Hold({anchor.index + k, anchor.frequency + (frequency - anchor.frequency) * share, 0.0,
+              true});
+      }
+    }
+  }
+  Hold({value, frequency, noise, false});
 }
 
-void ToneTracker::Keep(const Value& value) {
-  // The last `trim` values wait; the oldest of them goes on, except the tone's first `trim`.
-  if (trim == 0) {
-    figures.Add(value.frequency, value.noise, value.bridged);
-    return;
-  }
-  if (kept == trim) {
-    const Value& oldest = recent[oldestAt];
-    if (fed++ >= trim) {
+ToneTracker::Value& ToneTracker::HeldAt(std::size_t k) {
+  const std::size_t at = oldestAt + k;
+  return held[at >= held.size() ? at - held.size() : at];
+}
+
+void ToneTracker::Hold(const Value& value) {
+  // The last values wait until a step could no longer be found before them; the oldest goes on,
+  // except the tone's first `trim`.
+  if (heldCount == held.size()) {
+    const Value& oldest = held[oldestAt];
+    if (oldest.index >= firstValid + trim) {
       figures.Add(oldest.frequency, oldest.noise, oldest.bridged);
     }
-    oldestAt = oldestAt + 1 == recent.size() ? 0 : oldestAt + 1;
-    --kept;
+    oldestAt = oldestAt + 1 == held.size() ? 0 : oldestAt + 1;
+    --heldCount;
   }
-  std::size_t at = oldestAt + static_cast<std::size_t>(kept);
-  recent[at >= recent.size() ? at - recent.size() : at] = value;
-  ++kept;
+  ++heldCount;
+  HeldAt(heldCount - 1) = value;
 }
 
-void ToneTracker::TakeMissing() {
-  if (ended || lastValid < 0) {
+void ToneTracker::End(std::int64_t last) {
+  ended = true;
+  // The values just before the end, which may hold its onset, count in no figure.
+  for (; heldCount > 0; --heldCount) {
+    const Value& oldest = held[oldestAt];
+    if (oldest.index <= last - trim && oldest.index >= firstValid + trim) {
+      figures.Add(oldest.frequency, oldest.noise, oldest.bridged);
+    }
+    oldestAt = oldestAt + 1 == held.size() ? 0 : oldestAt + 1;
+  }
+}
+
+void ToneTracker::EndAtStep(std::int64_t value) {
+  // The new tone starts at the first value from the step's earliest place on that lies nearer
+  // its frequency than the old one's; the old tone ends at the last valid value before it.
+  const double before = steps.Before();
+  const double after = steps.After();
+  std::int64_t first = value;
+  std::int64_t last = lastValid;
+  double lastBefore = -1.0;
+  for (std::size_t k = 0; k < heldCount; ++k) {
+    const Value& v = HeldAt(k);
+    if (v.bridged) {
+      continue;
+    }
+    if (v.index >= steps.From() &&
+        std::fabs(v.frequency - after) < std::fabs(v.frequency - before)) {
+      first = v.index;
+      break;
+    }
+    lastBefore = static_cast<double>(v.index);
+  }
+  if (first != value) {
+    last = static_cast<std::int64_t>(lastBefore);
+  }
+  if (last < firstValid) {
+    last = firstValid;
+  }
+  lastValid = last;
+  End(last);
+  stepped = true;
+  stepFrequency = after;
+  stepSeconds = 0.5 * (TimeOf(last) + TimeOf(first));
+}
+
+void ToneTracker::TakeMissing(std::int64_t value) {
+  ++missing;
+  if (lastValid < 0) {
+    // A tone found that never came (a burst that looked like one): give up on it.
+    if (missing > giveUp) {
+      ended = true;
+    }
     return;
   }
-  if (++missing > bridge) {
-    // Over: the values just before the gap, which may hold its onset, count in no figure.
-    ended = true;
-    kept = 0;
+  if (missing > bridge) {
+    End(lastValid);
   }
+  static_cast<void>(value);
+}
+
+bool ToneTracker::ReadsHigh(double raw, double figure, double noiseShare) {
+  // Noise that made a tenth of a figure's power or more makes it read high, unless what is left
+  // once the noise is taken out lies within what the noise's estimate is sure of: the figure is
+  // then at the measuring floor (as a clean tone's is, on 8-bit samples or at -60 dBFS).
+  return noiseShare > kNoisyShare && figure >= kMeasuringFloor &&
+         figure > raw * std::sqrt(kNoiseUncertainty * noiseShare);
 }
 
 std::string ToneTracker::Report(int number, double nominal) {
   if (!ended) {
     // The input ended with the tone: its last values may hold a click or a cut.
-    ended = true;
-    kept = 0;
+    End(lastValid);
   }
   const ToneFigures::Figures f = figures.Compute();
   std::string text;
-  const double from = firstValid < 0 ? start : TimeOf(firstValid);
-  const double to = lastValid < 0 ? start : TimeOf(lastValid);
-  AppendLine(text, "Tone %d: %.3f s to %.3f s\n", number, from, to);
+  // Where the tone follows or meets a step, its block starts or ends at the step.
+  const double from = StartSeconds();
+  const double to = EndSeconds();
+  TextFormat::Append(text, "Tone %d: %s s to %s s\n", number, TextFormat::Fixed(from, 3).c_str(),
+                     TextFormat::Fixed(to, 3).c_str());
   if (f.values == 0) {
     text += "Mean frequency: none (the tone is too short to measure)\n";
     return text;
   }
-  AppendLine(text, "Mean frequency: %.3f Hz\n", f.mean);
+  TextFormat::Append(text, "Mean frequency: %s Hz\n", TextFormat::Fixed(f.mean, 3).c_str());
   if (nominal <= 0.0) {
     nominal = NearestStandard(f.mean);
   }
   if (nominal > 0.0) {
-    AppendLine(text, "Speed error: %.4f %%\n", 100.0 * (f.mean - nominal) / nominal);
+    TextFormat::Append(text, "Speed error: %s %%\n",
+                       TextFormat::Fixed(100.0 * (f.mean - nominal) / nominal, 4).c_str());
   } else {
     text += "Speed error: none (no standard test frequency within 5 %)\n";
   }
-  AppendLine(text, "Drift: %.5f Hz/s\n", f.drift);
-  AppendLine(text, "Drift over the run: %.4f %%\n", 100.0 * f.drift * f.span / f.mean);
+  TextFormat::Append(text, "Drift: %s Hz/s\n", TextFormat::Fixed(f.drift, 5).c_str());
+  TextFormat::Append(text, "Drift over the run: %s %%\n",
+                     TextFormat::Fixed(100.0 * f.drift * f.span / f.mean, 4).c_str());
   if (f.flutterMeasured) {
-    AppendLine(text, "Weighted wow and flutter (2-sigma): %.5f %%\n", f.weighted2Sigma);
-    AppendLine(text, "Unweighted wow and flutter (2-sigma): %.5f %%\n", f.unweighted2Sigma);
-    AppendLine(text, "Weighted wow and flutter (RMS): %.5f %%\n", f.weightedRms);
+    TextFormat::Append(text, "Weighted wow and flutter (2-sigma): %s %%\n",
+                       TextFormat::Fixed(f.weighted2Sigma, 5).c_str());
+    TextFormat::Append(text, "Unweighted wow and flutter (2-sigma): %s %%\n",
+                       TextFormat::Fixed(f.unweighted2Sigma, 5).c_str());
+    TextFormat::Append(text, "Weighted wow and flutter (RMS): %s %%\n",
+                       TextFormat::Fixed(f.weightedRms, 5).c_str());
     if (f.modulation.empty()) {
       text += "Modulation: none (no component stands out of the noise)\n";
     } else {
       text += "Modulation: ";
       for (std::size_t i = 0; i < f.modulation.size(); ++i) {
-        AppendLine(text, "%s%s Hz %.3f %%", i == 0 ? "" : ", ",
-                   ThreeDigits(f.modulation[i].hertz).c_str(), f.modulation[i].share);
+        TextFormat::Append(text, "%s%s Hz %s %%", i == 0 ? "" : ", ",
+                           TextFormat::ThreeDigits(f.modulation[i].hertz).c_str(),
+                           TextFormat::Fixed(f.modulation[i].share, 3).c_str());
       }
       text += "\n";
     }
   } else {
     const char* reason = "none (too short: the weighting needs 4.5 s of the tone)";
-    AppendLine(text, "Weighted wow and flutter (2-sigma): %s\n", reason);
-    AppendLine(text, "Unweighted wow and flutter (2-sigma): %s\n", reason);
-    AppendLine(text, "Weighted wow and flutter (RMS): %s\n", reason);
-    AppendLine(text, "Modulation: %s\n", reason);
-    AppendLine(text, "Warning: the tone lasts %.2f s, too short for the flutter figures\n", f.span);
+    TextFormat::Append(text, "Weighted wow and flutter (2-sigma): %s\n", reason);
+    TextFormat::Append(text, "Unweighted wow and flutter (2-sigma): %s\n", reason);
+    TextFormat::Append(text, "Weighted wow and flutter (RMS): %s\n", reason);
+    TextFormat::Append(text, "Modulation: %s\n", reason);
+    TextFormat::Append(text, "Warning: the tone lasts %s s, too short for the flutter figures\n",
+                       TextFormat::Fixed(f.span, 2).c_str());
   }
-  if (pass < 200.0) {
-    AppendLine(text,
-               "Warning: a carrier of %.0f Hz carries modulation up to %.0f Hz only; measured "
-               "0.5 to %.0f Hz\n",
-               f.mean, pass, pass);
+  Warn(text, f);
+  return text;
+}
+
+void ToneTracker::Warn(std::string& text, const ToneFigures::Figures& f) const {
+  if (pass < bandPass) {
+    TextFormat::Append(text,
+                       "Warning: a second tone at %s Hz, %s dB %s this one, narrows the "
+                       "measured band to 0.5 to %s Hz\n",
+                       TextFormat::Fixed(neighbour, 0).c_str(),
+                       TextFormat::Fixed(std::fabs(neighbourDb), 0).c_str(),
+                       neighbourDb > 0.0 ? "above" : "below",
+                       TextFormat::ThreeDigits(pass).c_str());
+  } else if (pass < 200.0) {
+    TextFormat::Append(text,
+                       "Warning: a carrier of %s Hz carries modulation up to %s Hz only; measured "
+                       "0.5 to %s Hz\n",
+                       TextFormat::Fixed(f.mean, 0).c_str(), TextFormat::Fixed(pass, 0).c_str(),
+                       TextFormat::Fixed(pass, 0).c_str());
   }
-  // A clean sine whose peaks reach full scale has under 0.4 % of its samples within half a step
-  // of it; flattened tops have many more.
-  const double clippedShare =
-      counted > 0 ? clipped / (static_cast<double>(counted) * demodulator.Decimation()) : 0.0;
-  if (clippedShare > kClippedShare) {
-    AppendLine(text, "Warning: clipped, %.1f %% of the samples at full scale\n",
-               100.0 * clippedShare);
-  }
-  if (counted > 1) {
-    // For noise of power N added to a tone of power S, the power varies by 2 S N.
-    const double n = static_cast<double>(counted);
-    const double mean = sumPower / n;
-    const double variance = std::fmax(sumPowerSquares / n - mean * mean, 0.0);
-    const double ratio = variance > 0.0 ? 2.0 * mean * mean / variance : 1e30;
-    const double db = 10.0 * std::log10(ratio);
-    if (db < kPoorSignalToNoiseDb || f.noiseShare > kNoisyShare) {
-      AppendLine(text, "Warning: signal-to-noise ratio about %.0f dB in the measured band", db);
-      if (f.flutterMeasured) {
-        AppendLine(text,
-                   "; noise made %.0f %% of the flutter's power, taken out as far as the "
-                   "amplitude shows it",
-                   100.0 * f.noiseShare);
-      }
-      text += "; the flutter figures may read high\n";
+  // Flat tops: equal neighbours at the crests, more than a clean sine's crests hold. A crest of
+  // amplitude A (in steps of the samples), turning by w radians a sample, gives its two samples
+  // either side the same value about once in 2 A w sin(w / 2) crests; and where w is small, a run
+  // of about 2 / (w sqrt(A)) samples within half a step of its top.
+  if (counted > 0) {
+    const double samples = static_cast<double>(counted) * demodulator.Decimation();
+    const double flatShare = static_cast<double>(flatPairs) / samples;
+    const double crest = 2.0 * sumAmplitude / static_cast<double>(counted) / sampleStep;
+    const double turn = 2.0 * Turns::kPi * f.mean / inputRate;
+    double natural = 0.0;
+    if (crest > 0.0 && turn > 0.0) {
+      natural = 1.0 / (Turns::kPi * crest * std::sin(0.5 * turn)) +
+                std::fmax(0.0, (2.0 / std::sqrt(crest) - turn) / Turns::kPi);
+    }
+    if (flatShare > std::fmax(kClippedShare, kNaturalFlatTops * natural)) {
+      TextFormat::Append(
+          text, "Warning: clipped, %s %% of the samples on flat tops at %s dBFS\n",
+          TextFormat::Fixed(100.0 * flatShare, 1).c_str(),
+          TextFormat::Fixed(20.0 * std::log10(flatTops.Top() / fullScale), 1).c_str());
     }
   }
-  return text;
+  const bool noisyWeighted = ReadsHigh(f.weightedRaw, f.weighted2Sigma, f.weightedNoiseShare);
+  const bool noisyUnweighted =
+      ReadsHigh(f.unweightedRaw, f.unweighted2Sigma, f.unweightedNoiseShare);
+  if (f.signalToNoiseDb < kPoorSignalToNoiseDb ||
+      (f.flutterMeasured && (noisyWeighted || noisyUnweighted))) {
+    TextFormat::Append(text, "Warning: signal-to-noise ratio about %s dB in the measured band",
+                       TextFormat::Fixed(f.signalToNoiseDb, 0).c_str());
+    if (f.flutterMeasured) {
+      TextFormat::Append(
+          text,
+          "; noise made %s %% of the flutter's power, taken out as far as the "
+          "amplitude shows it",
+          TextFormat::Fixed(100.0 * std::fmax(f.weightedNoiseShare, f.unweightedNoiseShare), 0)
+              .c_str());
+    }
+    text += "; the flutter figures may read high\n";
+  }
 }
 
 }  // namespace wavfreq

@@ -1,107 +1,199 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "dsp/Demodulator.h"
+#include "dsp/FlatTops.h"
+#include "stats/Coherence.h"
+#include "stats/StepWatch.h"
 #include "stats/ToneFigures.h"
 
 namespace wavfreq {
 
-/// Follows one tone from where it was found: demodulates it at its carrier, decides value by
-/// value of the speed series whether the tone is there (within 15 dB below and 6 dB above its
-/// running level, no more than 20 dB below its loudest, and within 5 % of its frequency), and
-/// feeds its figures. A gap of up to half a second (a dropout, a dip, a click) is bridged by a
-/// straight line that keeps the filters going and counts in no figure; a longer one ends the
-/// tone there. The first and last 50 ms of the tone count in no figure either.
+/// Follows one tone from where it was found: demodulates it at its carrier and decides value by
+/// value of the speed series whether the tone is there (its amplitude and phase steady over a few
+/// values, whatever its level, and its frequency in the demodulator's pass band), and feeds its
+/// figures. A gap of
+/// up to a second (a dropout, a dip into the noise, a click) is bridged by a straight line that
+/// keeps the filters going and counts in no figure; a longer one ends the tone there, and so does
+/// a step in its frequency. The first and last 50 ms of the tone count in no figure either.
 class ToneTracker {
  public:
-  /// The tone was found at `carrier` hertz with `power` (a quarter of its amplitude squared), and
-  /// is followed from `startSeconds` into the input. `clipLevel` is the magnitude from which a
-  /// sample counts as clipped.
-  ToneTracker(int sampleRate, double carrier, double power, double startSeconds, double clipLevel);
+  /// What the carrier search found, and what the samples are.
+  struct Start {
+    int sampleRate = 0;
+    double carrier = 0.0;
+    double power = 0.0;           // a quarter of the tone's amplitude squared
+    double neighbour = 0.0;       // a second tone close by, in hertz, or 0
+    double neighbourDb = 0.0;     // its power against the tone's
+    double sampleStep = 1.0;      // the samples' resolution, in their units
+    double fullScale = 1.0;       // a full-scale sample's magnitude
+    double seconds = 0.0;         // of the input, where the first sample given lies
+    bool fromInputStart = false;  // the first sample given is the input's first
+    double notBefore = -1e300;    // no value of the tone before this time of the input
+    bool afterStep = false;       // the tone follows a step at `notBefore`: its block starts there
+  };
+  explicit ToneTracker(const Start& start);
 
-  /// The next input samples, from where the tone was found on.
+  /// Input samples to give a tracker of this start before the first instant it should measure:
+  /// its filter fills and its decisions settle.
+  static int PrerollSamples(const Start& start);
+
+  /// The next input samples.
   template <class Sample>
   void Process(const Sample* samples, int count) {
     values.clear();
     demodulator.Process(samples, count, values);
-    for (std::size_t i = 0; i < values.size(); i += 2) {
-      Take(values[i], values[i + 1]);
+    // Each value comes after its own Decimation() samples: their flat tops go with it, however
+    // the samples were handed in.
+    flats.clear();
+    const int decimation = demodulator.Decimation();
+    for (int done = 0; done < count;) {
+      const int take = std::min(count - done, decimation - inValue);
+      flatTops.Count(samples + done, take);
+      done += take;
+      inValue += take;
+      if (inValue == decimation) {
+        inValue = 0;
+        flats.push_back(flatTops.Take());
+      }
+    }
+    for (std::size_t i = 0; i < flats.size(); ++i) {
+      Take(values[2 * i], values[2 * i + 1], flats[i]);
     }
   }
 
+  /// After the input's last sample: silence as long as the filters need to give the tone's end.
+  void Finish();
+
   /// The tone is not there now.
-  bool Missing() const { return missing > 0 || index <= warmup; }
-  /// The tone has been missing for longer than a gap that is bridged.
+  bool Missing() const { return missing > 0 || decided == 0; }
+  /// The tone has ended: missing for longer than a gap that is bridged, or stepped to another
+  /// frequency.
   bool Ended() const { return ended; }
+  /// The tone ended in a step: where the next one starts (seconds of the input) and its
+  /// frequency.
+  bool Stepped() const { return stepped; }
+  double StepSeconds() const { return stepSeconds; }
+  double StepFrequency() const { return stepFrequency; }
   /// Whether `hertz` lies within what the demodulator passes, so that a tone found there is this
   /// one.
   bool Covers(double hertz) const;
+  /// Seconds of the input where the tone's block ends: its last value that counted, or the step
+  /// it ended in; for a tone never measured, where it could first have been.
+  double EndSeconds() const;
 
   /// Whether any value of the tone counted: a tone found but never measured has no block.
   bool Measured() const { return firstValid >= 0; }
+  /// Seconds of the input where the tone's block starts: its first value that counted, or the
+  /// step it began at.
+  double StartSeconds() const;
+  /// Seconds from the block's start to its end.
+  double Seconds() const;
 
   /// The tone's block of the summary: its span, its figures and its warnings. The speed error is
   /// taken against `nominal` hertz, or with 0 against the standard test frequency nearest the
   /// tone's mean (3150, 3000, 1000, 400, 315, 60 or 50 Hz) within 5 %.
   std::string Report(int number, double nominal);
 
- private:
-  void Take(double re, double im);
-  void TakeValid(double frequency, double noise);
-  void TakeMissing();
-  double TimeOf(std::int64_t value) const;
+  /// Whether noise that made `noiseShare` of a two-sigma figure's power makes it read high, the
+  /// figure `raw` before the noise was taken out and `figure` after: not where the figure lies
+  /// at the measuring floor.
+  static bool ReadsHigh(double raw, double figure, double noiseShare);
 
-  double rate;  // of the speed series
-  double pass;  // hertz either side of the carrier
-  double start;
-  Demodulator demodulator;
-  ToneFigures figures;
-  std::vector<double> values;
-  std::int64_t index = 0;
-  std::int64_t warmup = 0;
-  std::int64_t trim = 0;
-  std::int64_t bridge = 0;
-  double previous[2] = {0.0, 0.0};
-  bool previousThere = false;
-  double level = 0.0;
-  double loudest = 0.0;
-  double reference = 0.0;    // the tone's frequency, followed slowly
-  std::int64_t loudRun = 0;  // values in a row louder than the level allows
-  std::int64_t missing = 0;
-  bool ended = false;
-  std::int64_t lastValid = -1;
-  std::int64_t firstValid = -1;
-  double lastFrequency = 0.0;
-  double lastAmplitudePhase = 0.0;
-  std::int64_t lastAmplitudeValid = -1;
-  // The last `trim` valid values, not yet fed: the end of the tone is cut from here.
+ private:
+  // A value of the series on its way: computed as it comes, decided `coherence.Delay()` later.
+  struct Pending {
+    double frequency = 0.0;
+    double amplitude = 0.0;
+    std::int64_t flatPairs = 0;
+  };
+  // A decided value, held back until it is sure to belong to the tone.
   struct Value {
+    std::int64_t index;
     double frequency;
     double noise;
     bool bridged;
   };
-  void Keep(const Value& value);
+
+  void Take(double re, double im, std::int64_t pairs);
+  void Decide(std::int64_t index, const Pending& value, double localAmplitude);
+  void TakeValid(std::int64_t index, double frequency, double noise);
+  void TakeMissing(std::int64_t index);
+  void Hold(const Value& value);
+  /// The `k`th held value, oldest first.
+  Value& HeldAt(std::size_t k);
+  /// Feeds the held values up to index `last` less the end's trim, and drops the rest.
+  void End(std::int64_t last);
+  /// Ends the tone at the step the step watch found, with `value` the one that completed it.
+  void EndAtStep(std::int64_t value);
+  double TimeOf(std::int64_t value) const;
   /// Sets the turn that a value of the tone at `hertz` makes from the last.
   void Expect(double hertz);
+  /// The turns from the value `from` to (re, im), less `turn`: a small angle.
+  static double Turn(double re, double im, const double* from, const double* turn);
+  /// The warnings of the block.
+  void Warn(std::string& text, const ToneFigures::Figures& f) const;
 
-  std::vector<Value> recent;  // a ring of the last `trim` values
-  std::size_t oldestAt = 0;
-  std::int64_t kept = 0;
-  double expected[2] = {1.0, 0.0};
-  double expectedOffset = 0.0;  // hertz from the carrier
-  double levelStep = 0.0;
+  double rate;      // of the speed series
+  double pass;      // hertz either side of the carrier
+  double bandPass;  // what the carrier allows, before a neighbour narrows it
+  double start;
+  double notBefore;
+  bool afterStep;
+  double inputRate;
+  double sampleStep;
+  double fullScale;
+  double neighbour;
+  double neighbourDb;
+  Demodulator demodulator;
+  FlatTops flatTops;
+  ToneFigures figures;
+  Coherence coherence;
+  StepWatch steps;
+  std::vector<double> values;
+  std::vector<std::int64_t> flats;
+  int inValue = 0;               // samples taken towards the next value
+  std::vector<Pending> pending;  // a ring of the values not yet decided
+  std::int64_t index = 0;        // values taken
+  std::int64_t decided = 0;      // values decided
+  std::int64_t warmup = 0;
+  std::int64_t trim = 0;
+  std::int64_t bridge = 0;
+  std::int64_t giveUp = 0;  // values without one that counts, after which the tone never came
+  // The last `lag` values, a ring: the one before, and the one `lag` values before.
+  std::int64_t lag = 1;
+  std::vector<double> recentValues;
+  double reference = 0.0;  // the tone's frequency, followed slowly
   double referenceStep = 0.0;
   double radiansToHertz = 0.0;
-  std::int64_t fed = 0;
-  // For the warnings: samples at full scale, and the power's sums for the signal-to-noise ratio.
-  double clipped = 0.0;
+  double expected[2] = {1.0, 0.0};
+  double expectedOverLag[2] = {1.0, 0.0};
+  double expectedOffset = 0.0;  // hertz from the carrier
+  std::int64_t missing = 0;
+  bool ended = false;
+  bool stepped = false;
+  double stepSeconds = 0.0;
+  double stepFrequency = 0.0;
+  std::int64_t lastValid = -1;
+  std::int64_t firstValid = -1;
+  double lastAmplitude = 0.0;
+  // Across a gap: the last value before its edge, and where the edge after it ends.
+  bool bridging = false;
+  Value anchor{-1, 0.0, 0.0, true};
+  std::int64_t edgeUntil = 0;
+
+  std::vector<Value> held;  // a ring of the last values decided
+  std::size_t oldestAt = 0;
+  std::size_t heldCount = 0;
+
+  // For the warnings: equal neighbouring samples at the tone's crests, the tone's amplitude.
   std::int64_t counted = 0;
-  double sumPower = 0.0;
-  double sumPowerSquares = 0.0;
+  std::int64_t flatPairs = 0;
+  double sumAmplitude = 0.0;
 };
 
 }  // namespace wavfreq

@@ -47,7 +47,7 @@ TEST(DemodulatorTest, FollowsTheFrequencyFlatToThePassBand) {
   // 3150 Hz swinging by 3.15 Hz (0.1 %) at 4, 100 and 190 Hz, mixed 2 Hz off: the swing comes out
   // whole, about the tone's own frequency.
   for (const double modulation : {4.0, 100.0, 190.0}) {
-    Demodulator demodulator(48000, 3152.0, 200.0, 32767.0);
+    Demodulator demodulator(48000, 3152.0, 200.0);
     ASSERT_GE(demodulator.OutputRate(), 600.0);
     const std::vector<double> f =
         Frequencies(demodulator, Tone(48000, 3150.0, 3.15, modulation, 2));
@@ -70,7 +70,7 @@ TEST(DemodulatorTest, MirrorImageAndHarmonicsLeaveASteadyToneSteady) {
   // of the longest length; with the harmonics' images, any of them folded into the band would
   // move the frequency by hertz.
   for (const double carrier : {2060.0, 1000.0, 3150.0, 10000.0}) {
-    Demodulator demodulator(48000, carrier, 200.0, 32767.0);
+    Demodulator demodulator(48000, carrier, 200.0);
     for (double value : Frequencies(demodulator, Tone(48000, carrier, 0.0, 1.0, 1))) {
       ASSERT_NEAR(value, carrier, 2e-3) << carrier;
     }
@@ -80,10 +80,10 @@ TEST(DemodulatorTest, MirrorImageAndHarmonicsLeaveASteadyToneSteady) {
 TEST(DemodulatorTest, OutputDoesNotDependOnHowTheInputIsCutUp) {
   const std::vector<int> samples = Tone(44100, 1000.0, 5.0, 3.0, 0.5);
   std::vector<double> whole;
-  Demodulator once(44100, 1000.0, 200.0, 16000.0);
+  Demodulator once(44100, 1000.0, 200.0);
   once.Process(samples.data(), static_cast<int>(samples.size()), whole);
   for (const int piece : {1, 7, 333}) {
-    Demodulator cut(44100, 1000.0, 200.0, 16000.0);
+    Demodulator cut(44100, 1000.0, 200.0);
     std::vector<double> out;
     for (std::size_t at = 0; at < samples.size(); at += static_cast<std::size_t>(piece)) {
       const int count =
@@ -92,30 +92,17 @@ TEST(DemodulatorTest, OutputDoesNotDependOnHowTheInputIsCutUp) {
     }
     ASSERT_EQ(out, whole) << piece;
   }
-  // Doubles of the same values give the same bits as ints.
+  // Doubles and floats of the same values give the same bits as ints.
   const std::vector<double> real(samples.begin(), samples.end());
-  Demodulator doubles(44100, 1000.0, 200.0, 16000.0);
+  Demodulator doubles(44100, 1000.0, 200.0);
   std::vector<double> out;
   doubles.Process(real.data(), static_cast<int>(real.size()), out);
   EXPECT_EQ(out, whole);
-}
-
-TEST(DemodulatorTest, CountsTheSamplesAtFullScale) {
-  std::vector<int> samples = Tone(48000, 1000.0, 0.0, 1.0, 0.2);
-  int expected = 0;
-  for (int& sample : samples) {
-    sample = std::max(-15000, std::min(15000, sample));
-    expected += sample == 15000 || sample == -15000;
-  }
-  Demodulator demodulator(48000, 1000.0, 200.0, 15000.0);
-  std::vector<double> out;
-  for (std::size_t at = 0; at < samples.size(); at += 1000) {
-    demodulator.Process(samples.data() + at,
-                        static_cast<int>(std::min<std::size_t>(1000, samples.size() - at)), out);
-  }
-  EXPECT_GT(expected, 1000);
-  EXPECT_EQ(demodulator.TakeAtFullScale(), expected);
-  EXPECT_EQ(demodulator.TakeAtFullScale(), 0.0);
+  const std::vector<float> single(samples.begin(), samples.end());
+  Demodulator floats(44100, 1000.0, 200.0);
+  out.clear();
+  floats.Process(single.data(), static_cast<int>(single.size()), out);
+  EXPECT_EQ(out, whole);
 }
 
 }  // namespace

@@ -117,7 +117,7 @@ TEST(ToneFiguresTest, NoiseTheAmplitudeShowsIsTakenOut) {
   EXPECT_GT(raw.unweighted2Sigma, 1.08 * clean.unweighted2Sigma);
   EXPECT_NEAR(cleared.unweighted2Sigma, clean.unweighted2Sigma, 0.02 * clean.unweighted2Sigma);
   EXPECT_NEAR(cleared.weightedRms, clean.weightedRms, 0.01 * clean.weightedRms);
-  EXPECT_GT(cleared.noiseShare, 0.1);
+  EXPECT_GT(cleared.unweightedNoiseShare, 0.1);
   // On a pure sine the noise moves the two-sigma figure less than its power would say: it adds
   // 43 % here, and taken out in proportion to its power it would leave 26 %; what is left is
   // within 6 %, the most that 20 s of noise can be known to.

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+namespace wavfreq {
+
+/// Numbers as the tool prints them in its summaries, the same on every platform: fixed
+/// decimals with the full stop, and never a negative zero ("-0.0000" reads as a direction where
+/// there is none).
+class TextFormat {
+ public:
+  /// `value` with `decimals` digits after the point; a value that rounds to zero has no sign.
+  static std::string Fixed(double value, int decimals);
+  /// Three significant digits, trailing zeros kept: 0.556, 1.11, 4.00, 12.5, 120.
+  static std::string ThreeDigits(double value);
+  /// printf into a string: `text` grows by the formatted line.
+#if defined(__GNUC__)
+  __attribute__((format(printf, 2, 3)))
+#endif
+  static void
+  Append(std::string& text, const char* format, ...);
+};
+
+}  // namespace wavfreq

@@ -1,0 +1,53 @@
+#include "stats/ToneTracker.h"
+
+#include "dsp/Turns.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace wavfreq {
+namespace {
+
+TEST(ToneTrackerTest, NoiseAfterTheToneIsNeverTakenForIt) {
+  // Two seconds of the tone, then ten of white noise at its level: the tone ends where the noise
+  // begins. At 49.99 Hz the demodulator's output runs at twice what its band needs, so that
+  // neighbouring values of noise are alike.
+  for (const double carrier : {49.99, 400.0, 3150.0}) {
+    ToneTracker::Start start;
+    start.sampleRate = 48000;
+    start.carrier = carrier;
+    start.power = 0.25e6;
+    start.fullScale = 32768.0;
+    start.fromInputStart = true;
+    ToneTracker tracker(start);
+    std::mt19937 random(7);
+    std::normal_distribution<double> noise(0.0, 1000.0);
+    std::vector<double> block(4800);
+    for (int tenth = 0; tenth < 120 && !tracker.Ended(); ++tenth) {
+      for (std::size_t i = 0; i < block.size(); ++i) {
+        const double t = (tenth * 4800.0 + static_cast<double>(i)) / 48000.0;
+        block[i] = tenth < 20 ? 1000.0 * std::sin(2.0 * Turns::kPi * carrier * t) : noise(random);
+      }
+      tracker.Process(block.data(), static_cast<int>(block.size()));
+    }
+    EXPECT_TRUE(tracker.Ended()) << carrier;
+    EXPECT_NEAR(tracker.EndSeconds(), 2.0, 0.05) << carrier;
+  }
+}
+
+TEST(ToneTrackerTest, NoiseMakesAFigureReadHighAboveTheMeasuringFloor) {
+  // A tenth of the power or more, and the figure well clear of what is left of the noise.
+  EXPECT_TRUE(ToneTracker::ReadsHigh(0.060, 0.050, 0.30));
+  EXPECT_FALSE(ToneTracker::ReadsHigh(0.052, 0.050, 0.08));
+  // What is left lies within what the noise's estimate is sure of: the measuring floor.
+  EXPECT_FALSE(ToneTracker::ReadsHigh(0.100, 0.040, 0.90));
+  EXPECT_TRUE(ToneTracker::ReadsHigh(0.100, 0.060, 0.90));
+  // Below a hundredth of a percent, whatever the share.
+  EXPECT_FALSE(ToneTracker::ReadsHigh(0.012, 0.0099, 0.30));
+}
+
+}  // namespace
+}  // namespace wavfreq
