@@ -50,15 +50,15 @@ void RunSummary::Look() {
   if (found > 0.0 && (tone == nullptr || !tone->Covers(found))) {
     // Another tone, or the first: the one followed until now ends where it went missing, and
     // the new one is followed from before the window where it was found.
-    double notBefore = -std::numeric_limits<double>::infinity();
-    std::int64_t from = position - 2 * window;
+    // It may have begun right where the last tone went missing.
     if (tone != nullptr) {
-      // It may have begun right where the other went missing.
-      notBefore = tone->EndSeconds();
-      from = std::min(from, static_cast<std::int64_t>(std::floor(notBefore * rate)));
       EndTone();
     }
-    StartTone(found, from, notBefore, false);
+    std::int64_t from = position - 2 * window;
+    if (lastEnd > -std::numeric_limits<double>::infinity()) {
+      from = std::min(from, static_cast<std::int64_t>(std::floor(lastEnd * rate)));
+    }
+    StartTone(found, from, lastEnd, false);
   }
 }
 
@@ -73,6 +73,7 @@ void RunSummary::StartTone(double carrier, std::int64_t from, double notBefore, 
   start.fullScale = fullScale;
   start.notBefore = notBefore;
   start.afterStep = afterStep;
+  start.foundSeconds = static_cast<double>(position) / rate;
   const std::int64_t oldest =
       std::max<std::int64_t>(0, position - static_cast<std::int64_t>(history.size()));
   const std::int64_t first = std::max(oldest, from - ToneTracker::PrerollSamples(start));
@@ -88,6 +89,7 @@ void RunSummary::StartTone(double carrier, std::int64_t from, double notBefore, 
 
 void RunSummary::EndTone() {
   if (tone->Measured()) {
+    lastEnd = std::fmax(lastEnd, tone->EndSeconds());
     if (tone->Seconds() < kShortestTone) {
       ++shortTones;
     } else if (blockLines < kMostLines - kLinesBesideBlocks) {

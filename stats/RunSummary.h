@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,6 +95,8 @@ class RunSummary {
   std::vector<float> scratch;
   int gathered = 0;           // samples of the window being gathered
   std::int64_t position = 0;  // samples taken so far
+  // Where the last tone's block ended: the next starts no earlier, and may start right there.
+  double lastEnd = -std::numeric_limits<double>::infinity();
   std::string blocks;
   int blockCount = 0;
   int blockLines = 0;

@@ -24,6 +24,10 @@ constexpr double kMedianOfGaussian = 0.67448975;
 // The noise's filters settle from a new start within a tenth of a second.
 constexpr double kNoiseSettleSeconds = 0.1;
 constexpr double kNoiseWholeSeconds = 60.0;
+// Seconds of noise whose values give one estimate of its power: a median of few values reads
+// high when squared. At least this many values give one.
+constexpr int kSecondsPooled = 4;
+constexpr std::size_t kFewestNoiseValues = 8;
 // The histogram the noise model is fitted to: 64 bins of equal width.
 constexpr int kFitBins = 64;
 constexpr double kSmallNoise = 1e-3;
@@ -97,7 +101,9 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
   const double weighted = weighting.Process(corrected);
   const double unweighted = band.Process(corrected);
   // The noise is measured all through the first minute, where its estimate needs every value,
-  // then sampled: a second of every four, its filters started afresh each time.
+  // then sampled: a second of every four, its filters started afresh each time. Each second
+  // measured gives the noise's power there, so that noise that changes along the tone (as it does
+  // against a fading tone) is taken out at its mean.
   const bool whole = seen < noiseWholeValues;
   const std::int64_t noisePhase = noiseAt;
   noiseAt = noiseAt + 1 == kNoiseEvery * noiseSpan ? 0 : noiseAt + 1;
@@ -112,18 +118,26 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
     const double noiseWeighted = noiseWeighting.Process(cleared);
     const double noiseUnweighted = noiseBand.Process(cleared);
     const bool settledNoise = whole ? seen >= noiseSettle : noisePhase >= noiseSettle;
-    if (settledNoise && !bridged) {
-      noiseWeightedMagnitudes.Add(std::fabs(noiseWeighted));
-      noiseUnweightedMagnitudes.Add(std::fabs(noiseUnweighted));
+    if (!bridged) {
+      if (settledNoise) {
+        second.weighted.push_back(std::fabs(noiseWeighted));
+        second.unweighted.push_back(std::fabs(noiseUnweighted));
+      }
+      // No step is known where the value before did not count: those are left out.
+      if (noise != 0.0) {
+        second.steps.push_back(std::fabs(noise));
+      }
+    }
+    if (noisePhase % noiseSpan == noiseSpan - 1) {
+      second.weight += whole ? 1.0 : static_cast<double>(kNoiseEvery);
+      if (++second.count == kSecondsPooled) {
+        CloseSecond();
+      }
     }
   }
   const double t = static_cast<double>(seen) * interval;
   ++seen;
   if (!bridged) {
-    // No step is known where the value before did not count: those are left out.
-    if (noise != 0.0) {
-      stepMagnitudes.Add(std::fabs(noise));
-    }
     ++count;
     sumT += t;
     sumF += deviation;
@@ -142,6 +156,33 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
   unweightedMagnitudes.Add(std::fabs(unweighted));
   sumWeightedSquares += weighted * weighted;
   sumUnweightedSquares += unweighted * unweighted;
+}
+
+double ToneFigures::Second::Power(std::vector<double>& magnitudes) {
+  // For Gaussian noise the median of the magnitudes is 0.6745 standard deviations: a click or a
+  // dip's edge hardly moves it.
+  const auto middle = magnitudes.begin() + static_cast<std::ptrdiff_t>(magnitudes.size() / 2);
+  std::nth_element(magnitudes.begin(), middle, magnitudes.end());
+  const double deviation = *middle / kMedianOfGaussian;
+  return deviation * deviation;
+}
+
+void ToneFigures::CloseSecond() {
+  const double weight = second.weight > 0.0 ? second.weight : 1.0;
+  if (second.weighted.size() >= kFewestNoiseValues) {
+    noiseSums.weighted += weight * Second::Power(second.weighted);
+    noiseSums.unweighted += weight * Second::Power(second.unweighted);
+    noiseSums.seconds += weight;
+  }
+  if (second.steps.size() >= kFewestNoiseValues) {
+    noiseSums.steps += weight * Second::Power(second.steps);
+    noiseSums.stepSeconds += weight;
+  }
+  second.weighted.clear();
+  second.unweighted.clear();
+  second.steps.clear();
+  second.weight = 0.0;
+  second.count = 0;
 }
 
 void ToneFigures::AddToSpectrum(double weighted) {
@@ -227,8 +268,12 @@ ToneFigures::Figures ToneFigures::Compute() {
   figures.drift = spread > 0.0 ? (n * sumTF - sumT * sumF) / spread : 0.0;
   figures.span = static_cast<double>(seen - 1) / rate;
   figures.settledSeconds = static_cast<double>(settled) / rate;
+  // What the last seconds measured hold counts for the seconds they stand for.
+  CloseSecond();
   // The amplitude's steps in hertz are its relative steps times rate / 2 pi.
-  const double step = stepMagnitudes.Percentile(0.5) / kMedianOfGaussian * 2.0 * Turns::kPi / rate;
+  const double stepPower =
+      noiseSums.stepSeconds > 0.0 ? noiseSums.steps / noiseSums.stepSeconds : 0.0;
+  const double step = std::sqrt(stepPower) * 2.0 * Turns::kPi / rate;
   figures.signalToNoiseDb = step > 0.0 ? -20.0 * std::log10(step) : 1e300;
   figures.flutterMeasured = figures.settledSeconds >= kShortestSeconds && figures.mean > 0.0;
   if (!figures.flutterMeasured) {
@@ -249,19 +294,16 @@ ToneFigures::Figures ToneFigures::Compute() {
 }
 
 void ToneFigures::FlutterFigures(Figures& figures, double percent) const {
-  // Noise and flutter add as powers: what the noise adds is taken out of each figure. The noise's
-  // power comes from the median of its magnitudes, which a click or a dip's edge hardly moves:
-  // for Gaussian noise the median is 0.6745 standard deviations. A two-sigma figure is a
-  // percentile, which does not scale with the power alone: a sine's grows less with noise than
-  // noise's own does, so the flutter is taken as a sine and noise of its own, fitted to the
-  // magnitudes' histogram.
+  // Noise and flutter add as powers: what the noise adds is taken out of each figure. A two-sigma
+  // figure is a percentile, which does not scale with the power alone: a sine's grows less with
+  // noise than noise's own does, so the flutter is taken as a sine and noise of its own, fitted
+  // to the magnitudes' histogram.
   const double values = static_cast<double>(settled);
-  const double noiseWeighted = noiseWeightedMagnitudes.Percentile(0.5) / kMedianOfGaussian;
-  const double noiseUnweighted = noiseUnweightedMagnitudes.Percentile(0.5) / kMedianOfGaussian;
+  const double seconds = noiseSums.seconds > 0.0 ? noiseSums.seconds : 1.0;
   const double weightedPower = sumWeightedSquares / values;
   const double unweightedPower = sumUnweightedSquares / values;
-  const double weightedNoise = std::fmin(weightedPower, noiseWeighted * noiseWeighted);
-  const double unweightedNoise = std::fmin(unweightedPower, noiseUnweighted * noiseUnweighted);
+  const double weightedNoise = std::fmin(weightedPower, noiseSums.weighted / seconds);
+  const double unweightedNoise = std::fmin(unweightedPower, noiseSums.unweighted / seconds);
   figures.weightedNoiseShare = weightedPower > 0.0 ? weightedNoise / weightedPower : 0.0;
   figures.unweightedNoiseShare = unweightedPower > 0.0 ? unweightedNoise / unweightedPower : 0.0;
   figures.weightedRaw = weightedMagnitudes.Percentile(0.95) * percent;

@@ -15,7 +15,7 @@ namespace wavfreq {
 /// `seriesRate`. Weighted and unweighted wow and flutter come from the series through the
 /// standards' weighting and their 0.5 to 200 Hz band; their two-sigma values from streaming
 /// percentiles, their modulation from an averaged spectrum; the mean and the drift from sums.
-/// Memory stays the same however long the tone: about 1.5 MiB.
+/// Memory stays the same however long the tone: about 1 MiB.
 class ToneFigures {
  public:
   /// `bandTop` is the highest modulation the series carries, which a low carrier limits.
@@ -56,6 +56,7 @@ class ToneFigures {
     double signalToNoiseDb = 0.0;
     std::vector<Component> modulation;
   };
+  /// The figures so far. Once per tone: the noise's last second is taken into them.
   Figures Compute();
 
  private:
@@ -116,9 +117,30 @@ class ToneFigures {
   LogHistogram unweightedMagnitudes;
   double sumWeightedSquares = 0.0;
   double sumUnweightedSquares = 0.0;
-  LogHistogram noiseWeightedMagnitudes;
-  LogHistogram noiseUnweightedMagnitudes;
-  LogHistogram stepMagnitudes;  // the amplitude's steps, unfiltered, for the signal-to-noise ratio
+  // The noise's magnitudes in the seconds being measured: through the figures' filters, and
+  // the amplitude's steps as they come, for the signal-to-noise ratio; the seconds of the tone
+  // they stand for.
+  struct Second {
+    std::vector<double> weighted;
+    std::vector<double> unweighted;
+    std::vector<double> steps;
+    double weight = 0.0;
+    int count = 0;
+    /// The power of Gaussian noise of these magnitudes (which it reorders).
+    static double Power(std::vector<double>& magnitudes);
+  };
+  Second second;
+  // The seconds' noise powers, each weighted by the seconds it stands for.
+  struct NoiseSums {
+    double weighted = 0.0;
+    double unweighted = 0.0;
+    double seconds = 0.0;
+    double steps = 0.0;
+    double stepSeconds = 0.0;
+  };
+  NoiseSums noiseSums;
+  /// Adds the seconds measured to the sums.
+  void CloseSecond();
 
   // Welch's average of the weighted series' power spectrum, at half the series rate (pairs of
   // values averaged): Hann-weighted segments of `segmentLength`, one after the other.

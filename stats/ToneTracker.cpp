@@ -95,7 +95,7 @@ ToneTracker::ToneTracker(const Start& s)
   recentValues.assign(static_cast<std::size_t>(2 * lag), 0.0);
   trim = static_cast<std::int64_t>(kTrimSeconds * rate + 0.5);
   bridge = static_cast<std::int64_t>(kBridgeSeconds * rate + 0.5);
-  giveUp = bridge + SettlingValues(demodulator);
+  foundAt = s.foundSeconds;
   pending.resize(static_cast<std::size_t>(coherence.Delay()) + 1);
   held.resize(static_cast<std::size_t>(trim + steps.Latency()) + 1);
   // A sine's crest lies at twice the demodulated amplitude; its upper half is where it may clip.
@@ -192,7 +192,8 @@ void ToneTracker::Decide(std::int64_t value, const Pending& taken, double localA
     return;
   }
   const bool there = coherence.There() && TimeOf(value) >= notBefore;
-  // A value beyond the pass band is another tone's, in the filter's transition band.
+  // A value beyond the pass band is no tone of it: the filter ringing after a click, or another
+  // tone in its transition band.
   if (!there || std::fabs(taken.frequency - demodulator.Carrier()) > pass) {
     TakeMissing(value);
     return;
@@ -323,8 +324,9 @@ void ToneTracker::EndAtStep(std::int64_t value) {
 void ToneTracker::TakeMissing(std::int64_t value) {
   ++missing;
   if (lastValid < 0) {
-    // A tone found that never came (a burst that looked like one): give up on it.
-    if (missing > giveUp) {
+    // A tone found that never came (a burst that looked like one): give up on it once it has
+    // been missing for a gap's length past where it was found.
+    if (TimeOf(value) > foundAt + kBridgeSeconds) {
       ended = true;
     }
     return;

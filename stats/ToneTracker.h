@@ -35,6 +35,7 @@ class ToneTracker {
     bool fromInputStart = false;  // the first sample given is the input's first
     double notBefore = -1e300;    // no value of the tone before this time of the input
     bool afterStep = false;       // the tone follows a step at `notBefore`: its block starts there
+    double foundSeconds = 0.0;    // of the input, where the search found the tone
   };
   explicit ToneTracker(const Start& start);
 
@@ -163,8 +164,8 @@ class ToneTracker {
   std::int64_t warmup = 0;
   std::int64_t trim = 0;
   std::int64_t bridge = 0;
-  std::int64_t giveUp = 0;  // values without one that counts, after which the tone never came
-  // The last `lag` values, a ring: the one before, and the one `lag` values before.
+  double foundAt =
+      0.0;  // The last `lag` values, a ring: the one before, and the one `lag` values before.
   std::int64_t lag = 1;
   std::vector<double> recentValues;
   double reference = 0.0;  // the tone's frequency, followed slowly

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace wavfreq {
 namespace {
@@ -47,6 +48,21 @@ TEST(SineInNoiseTest, CorrectionTakesTheNoiseOutOfASineAndOfNoise) {
   EXPECT_NEAR(SineInNoise::NoiseCorrection(1.0, 0.0, 0.36), 0.8, 1e-3);
   EXPECT_EQ(SineInNoise::NoiseCorrection(1.0, 0.0, 0.0), 1.0);
   EXPECT_EQ(SineInNoise::NoiseCorrection(1.0, 0.0, 1.0), 0.0);
+}
+
+TEST(SineInNoiseTest, SineShareFindsTheModelsOwnShare) {
+  // A histogram that the model gives exactly: 64 bins between its own percentiles, equal counts.
+  // The fit must find the sine's share of the power to the search's last step.
+  const double a = 1.0;
+  const double sigma = 0.3;
+  std::vector<double> edges = {0.0};
+  std::vector<double> counts;
+  for (int k = 1; k <= 64; ++k) {
+    edges.push_back(k < 64 ? SineInNoise::Percentile(a, sigma, k / 64.0) : 1e300);
+    counts.push_back(1000.0);
+  }
+  const double power = 0.5 * a * a + sigma * sigma;
+  EXPECT_NEAR(SineInNoise::SineShare(edges, counts, power, power), 0.5, 1e-5);
 }
 
 }  // namespace

@@ -173,6 +173,13 @@ TEST(RunSummaryTest, GapsUpToASecondAreBridgedLongerOnesSplitTheTone) {
 TEST(RunSummaryTest, NothingToMeasureIsSaidSo) {
   EXPECT_EQ(Recording().Silence(2).Summary(0.0, 0), "No frequency measured.\n");
   EXPECT_EQ(Recording().Silence(2).Summary(0.0, 57), "Lines: 57\nNo tone measured.\n");
+  // A tone 17 dB under hiss at -20 dBFS, and one at -75 dBFS: neither stands out enough.
+  Recording buried;
+  buried.Hiss(6, -20);
+  buried.Mix(1000, 0.02);
+  EXPECT_EQ(buried.Summary(0.0, 57), "Lines: 57\nNo tone measured.\n");
+  EXPECT_EQ(Recording().Tone(1000, 6, 0.000178, 200.0, 0.0).Summary(0.0, 57),
+            "Lines: 57\nNo tone measured.\n");
 }
 
 TEST(RunSummaryTest, WarningsNameWhatLimitsTheFigures) {
@@ -295,6 +302,8 @@ TEST(RunSummaryTest, TheSummaryStaysShortWhateverTheInput) {
 TEST(RunSummaryTest, SpeedErrorIsTakenAgainstTheNearestStandardOrTheNominal) {
   const std::string fast = Recording().Tone(3181.5, 6).Summary();
   EXPECT_NE(fast.find("Speed error: 1.0000 %"), std::string::npos) << fast;
+  // 3050 Hz lies within 5 % of 3150 Hz and of 3000 Hz: the nearer counts.
+  EXPECT_NEAR(Figure(Recording().Tone(3050, 6).Summary(), "Speed error"), 1.6667, 0.0005);
   const std::string odd = Recording().Tone(2000, 6).Summary();
   EXPECT_NE(odd.find("Speed error: none (no standard test frequency within 5 %)"),
             std::string::npos)

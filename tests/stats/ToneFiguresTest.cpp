@@ -130,5 +130,55 @@ TEST(ToneFiguresTest, NoiseTheAmplitudeShowsIsTakenOut) {
               pure, 0.06 * pure);
 }
 
+TEST(ToneFiguresTest, NoiseAloneLeavesNoFlutterInAnyFigure) {
+  // Amplitude and phase noise alike, as hiss adds them, on a steady tone.
+  std::mt19937 random(9);
+  std::normal_distribution<double> gauss(0.0, 0.01);
+  double lastPhase = 0.0;
+  double lastAmplitude = 0.0;
+  ToneFigures raw(kRate, 200.0);
+  ToneFigures cleared(kRate, 200.0);
+  for (int i = 0; i < 20 * static_cast<int>(kRate); ++i) {
+    const double phase = gauss(random);
+    const double amplitude = gauss(random);
+    const double hertz = 3150.0 + (phase - lastPhase) * kRate / kTwoPi;
+    raw.Add(hertz, 0.0, false);
+    cleared.Add(hertz, (amplitude - lastAmplitude) * kRate / kTwoPi, false);
+    lastPhase = phase;
+    lastAmplitude = amplitude;
+  }
+  const ToneFigures::Figures noisy = raw.Compute();
+  const ToneFigures::Figures f = cleared.Compute();
+  EXPECT_GT(noisy.weightedRms, 0.001);
+  EXPECT_LT(f.weightedRms, 0.25 * noisy.weightedRms);
+  EXPECT_LT(f.weighted2Sigma, 0.25 * noisy.weighted2Sigma);
+  EXPECT_GT(f.weightedNoiseShare, 0.9);
+}
+
+TEST(ToneFiguresTest, NoiseIsMeasuredAfterTheFirstMinuteToo) {
+  // Seventy seconds of a clean tone with wow, then seventy with hiss: the noise of the second
+  // half is taken out as well as that of the first would be.
+  std::mt19937 random(4);
+  std::normal_distribution<double> gauss(0.0, 0.01);
+  const auto wow = [](double t) { return 3150.0 + 2.0 * std::sin(kTwoPi * 4.0 * t); };
+  ToneFigures clean(kRate, 200.0);
+  ToneFigures noisy(kRate, 200.0);
+  double lastPhase = 0.0;
+  double lastAmplitude = 0.0;
+  for (int i = 0; i < 140 * static_cast<int>(kRate); ++i) {
+    const double t = i / kRate;
+    const bool hiss = t >= 70.0;
+    const double phase = hiss ? gauss(random) : 0.0;
+    const double amplitude = hiss ? gauss(random) : 0.0;
+    clean.Add(wow(t), 0.0, false);
+    noisy.Add(wow(t) + (phase - lastPhase) * kRate / kTwoPi,
+              (amplitude - lastAmplitude) * kRate / kTwoPi, false);
+    lastPhase = phase;
+    lastAmplitude = amplitude;
+  }
+  const double expected = clean.Compute().unweighted2Sigma;
+  EXPECT_NEAR(noisy.Compute().unweighted2Sigma, expected, 0.1 * expected);
+}
+
 }  // namespace
 }  // namespace wavfreq

@@ -60,10 +60,11 @@ TEST(RiffFileTest, Rf64SizesOf0xFFFFFFFFAreTheDs64Sizes) {
     EXPECT_EQ(file.Window().next[0], 1);
   }
   // Without a ds64 chunk to stand for it, 0xFFFFFFFF is a streaming writer's open length; so is
-  // a ds64 size of 0, which a streaming RF64 writer leaves.
+  // a ds64 size of 0, which a streaming RF64 writer leaves, and one of all ones.
   for (const Bytes& bytes :
        {Riff(Chunk("data", {1, 2}, 0xFFFFFFFF, false)),
-        Rf64(Concat({Ds64(0, 0), Chunk("data", {1, 2}, 0xFFFFFFFF, false)}))}) {
+        Rf64(Concat({Ds64(0, 0), Chunk("data", {1, 2}, 0xFFFFFFFF, false)})),
+        Rf64(Concat({Ds64(0, ~0ull), Chunk("data", {1, 2}, 0xFFFFFFFF, false)}))}) {
     RiffFile file = Open(bytes);
     RiffChunk outer;
     ASSERT_EQ(file.ReadFileHeader(outer), RiffFile::Header::kRead);
@@ -71,6 +72,20 @@ TEST(RiffFileTest, Rf64SizesOf0xFFFFFFFFAreTheDs64Sizes) {
     ASSERT_TRUE(file.FindChunk(kData, outer, data));
     EXPECT_FALSE(data.sizeKnown);
   }
+}
+
+TEST(RiffFileTest, Ds64TableIsReadNoFurtherThanItsChunk) {
+  // A table that claims 2^32 - 1 entries in a chunk that holds one: the walk goes on behind it.
+  Bytes ds64 = Ds64(100, 4, {{"junk", 3}});
+  ds64[8 + 24] = ds64[8 + 25] = ds64[8 + 26] = ds64[8 + 27] = 0xFF;
+  RiffFile file = Open(Rf64(Concat({ds64, Chunk("junk", {9, 9, 9}, 0xFFFFFFFF),
+                                    Chunk("data", {1, 2, 3, 4}, 0xFFFFFFFF, false)})));
+  RiffChunk outer;
+  ASSERT_EQ(file.ReadFileHeader(outer), RiffFile::Header::kRead);
+  RiffChunk data;
+  ASSERT_TRUE(file.FindChunk(kData, outer, data));
+  EXPECT_EQ(data.size, 4u);
+  EXPECT_EQ(file.Window().next[0], 1);
 }
 
 TEST(RiffFileTest, Rf64WithoutItsDs64FirstIsMalformed) {

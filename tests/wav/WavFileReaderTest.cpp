@@ -96,6 +96,7 @@ TEST(WavFileReaderTest, FramesHoldWholeBytesPerSample) {
            // 24 bits in four-byte words (arecord's S24_LE), told apart by the block alignment.
            Case{2, 24, 8, 17, 8, 2, C::kSigned24InWord},
            Case{1, 20, 4, 8, 4, 2, C::kSigned24InWord},
+           Case{1, 17, 4, 8, 4, 2, C::kSigned24InWord},
            // Any other block alignment is not used.
            Case{1, 16, 4, 8, 2, 4, C::kSigned16},
            Case{1, 32, 8, 8, 4, 2, C::kSigned32},
