@@ -15,8 +15,6 @@ struct SampleFormat {
   int sampleRate = 0;
   /// As the format chunk states it.
   int bitsPerSample = 0;
-  /// The extensible header's valid bits, or bitsPerSample.
-  int validBits = 0;
   /// Bytes that one sample takes in a frame.
   int containerBytes = 0;
   int frameSize = 0;

@@ -16,7 +16,6 @@ namespace {
 // this factor.
 constexpr double kOversampling = 3.0;
 // Blocks after which the oscillator's phase is set afresh from the exact phase.
-constexpr std::int64_t kPhaseRefresh = 256;
 constexpr double kStopBandDb = 80.0;
 // Bounds on the tables of one block and on the FIR; a band too narrow for them gets a wider
 // transition.
@@ -66,9 +65,8 @@ BandPass::BandPass(int sampleRate, int low, int high) {
     interpolation[kQre * tableStride + i] = done / steps * oscillator.cosine;
     interpolation[kQim * tableStride + i] = done / steps * oscillator.sine;
   }
-  const Turns step = Turns::Of(BlockTurns(1));
-  stepCosine = step.cosine;
-  stepSine = step.sine;
+  inputPhase = Phasor(BlockTurns(1));
+  outputPhase = Phasor(BlockTurns(1));
   lowRate.assign(4 * taps.size(), 0.0);
   for (double tap : taps) {
     tapPairs.push_back(tap);
@@ -93,20 +91,6 @@ BandPass::BandPass(int sampleRate, int low, int high) {
   ready.assign(kOutputBatch + m, 0.0);
 }
 
-void BandPass::Advance(Phasor& phasor) const {
-  ++phasor.block;
-  if (phasor.block % kPhaseRefresh == 0) {
-    const Turns exact = Turns::Of(BlockTurns(phasor.block));
-    phasor.cosine = exact.cosine;
-    phasor.sine = exact.sine;
-    return;
-  }
-  const double c = phasor.cosine * stepCosine - phasor.sine * stepSine;
-  const double s = phasor.sine * stepCosine + phasor.cosine * stepSine;
-  phasor.cosine = c;
-  phasor.sine = s;
-}
-
 double BandPass::BlockTurns(std::int64_t blockIndex) const {
   const std::uint64_t start =
       static_cast<std::uint64_t>(blockIndex) * static_cast<std::uint64_t>(decimation);
@@ -122,14 +106,14 @@ void BandPass::EndInputBlock() {
   }
   // The block's sums were taken against the oscillator from the block's start; the phase at
   // that start turns them to the phase of the whole stream.
-  const double c = inputPhase.cosine;
-  const double s = inputPhase.sine;
+  const double c = inputPhase.Cosine();
+  const double s = inputPhase.Sine();
   // This value: the first half of its triangle from this block, the second from the last one.
   const double re = c * a[kAre] + s * a[kAim] + carry[0];
   const double im = c * a[kAim] - s * a[kAre] + carry[1];
   carry[0] = c * a[kBre] + s * a[kBim];
   carry[1] = c * a[kBim] - s * a[kBre];
-  Advance(inputPhase);
+  inputPhase.Advance([this](std::int64_t block) { return BlockTurns(block); });
   inBlock = 0;
   PushLowRate(re, im);
 }
@@ -200,8 +184,8 @@ void BandPass::PushLowRateToSegment(double re, double im) {
 void BandPass::EmitOutputBlock(const double* next) {
   // Both ends of the block's straight line, turned to the oscillator's phase at its start and
   // doubled: the band's image at negative frequencies was dropped with the conjugate.
-  const double c = outputPhase.cosine;
-  const double s = outputPhase.sine;
+  const double c = outputPhase.Cosine();
+  const double s = outputPhase.Sine();
   const double fromRe = 2.0 * (filtered[0] * c - filtered[1] * s);
   const double fromIm = 2.0 * (filtered[0] * s + filtered[1] * c);
   const double toRe = 2.0 * (next[0] * c - next[1] * s);
@@ -226,7 +210,7 @@ void BandPass::EmitOutputBlock(const double* next) {
     out[i] = fromRe * pRe[i] - fromIm * pIm[i] + toRe * qRe[i] - toIm * qIm[i];
   }
   readyCount += m;
-  Advance(outputPhase);
+  outputPhase.Advance([this](std::int64_t block) { return BlockTurns(block); });
 }
 
 }  // namespace wavfreq

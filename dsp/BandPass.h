@@ -8,6 +8,7 @@
 
 #include "dsp/Fft.h"
 #include "dsp/Pair.h"
+#include "dsp/Phasor.h"
 
 namespace wavfreq {
 
@@ -160,15 +161,6 @@ class BandPass {
     readyCount = 0;
   }
 
-  /// The oscillator's phase at the start of a block, turned on from block to block by one
-  /// multiplication, and set afresh from the exact phase every so often so that rounding does
-  /// not build up.
-  struct Phasor {
-    double cosine = 1.0;
-    double sine = 0.0;
-    std::int64_t block = 0;
-  };
-
   void EndInputBlock();
   void PushLowRate(double re, double im);
   /// A long FIR's share: the low-rate values are filtered a segment at a time, by multiplying
@@ -182,7 +174,6 @@ class BandPass {
     }
   }
   void EmitOutputBlock(const double* next);
-  void Advance(Phasor& phasor) const;
   /// The oscillator's phase at sample `blockIndex` x the decimation, as a fraction of a turn:
   /// exact integer arithmetic on the centre frequency in half hertz.
   double BlockTurns(std::int64_t blockIndex) const;
@@ -202,15 +193,13 @@ class BandPass {
   std::vector<double> interpolation;
   std::vector<double> taps;      // symmetric, odd in number
   std::vector<double> tapPairs;  // each tap twice, for a real and an imaginary part at once
-  double stepCosine = 1.0;       // the oscillator's turn over one block
-  double stepSine = 0.0;
 
   // Input side: the block being filled, its sums and what the previous block left for this one.
   int inBlock = 0;
   std::int64_t inputCount = 0;
   double sums[4][2] = {};  // kAre to kBim, by place in the block modulo 2
   double carry[2] = {0.0, 0.0};
-  Phasor inputPhase;
+  Phasor inputPhase;  // the oscillator at the block's start
 
   // The low-rate values, real and imaginary parts side by side, twice over so that the last
   // `taps` of them lie in one piece.

@@ -64,13 +64,11 @@ Demodulator::Demodulator(int sampleRate, double tone, double passHertz) {
   for (int i = 0; i < blockLength; ++i) {
     const std::uint32_t phase = static_cast<std::uint32_t>(static_cast<std::uint64_t>(step) *
                                                            static_cast<std::uint64_t>(i));
-    const Turns oscillator = Turns::Of(static_cast<double>(phase) / kTurnScale);
-    cosines[static_cast<std::size_t>(i)] = static_cast<float>(oscillator.cosine);
-    sines[static_cast<std::size_t>(i)] = static_cast<float>(-oscillator.sine);
+    const Turns atSample = Turns::Of(static_cast<double>(phase) / kTurnScale);
+    cosines[static_cast<std::size_t>(i)] = static_cast<float>(atSample.cosine);
+    sines[static_cast<std::size_t>(i)] = static_cast<float>(-atSample.sine);
   }
-  const Turns blockTurn = Turns::Of(static_cast<double>(blockStep) / kTurnScale);
-  turn[0] = blockTurn.cosine;
-  turn[1] = blockTurn.sine;
+  oscillator = Phasor(static_cast<double>(blockStep) / kTurnScale);
   // Pass `passHertz`, stop from 2 x `passHertz`: half gain at 1.5 x.
   const double blockRate = rate / static_cast<double>(blockLength);
   const std::vector<double> designed =
@@ -107,12 +105,6 @@ void Demodulator::EndBlock(std::vector<double>& out) {
   }
   inBlock = 0;
   TakeBlock(re, im, out);
-}
-
-void Demodulator::Refresh() {
-  const Turns exact = Turns::Of(static_cast<double>(blockPhase) / kTurnScale);
-  phasor[0] = exact.cosine;
-  phasor[1] = exact.sine;
 }
 
 void Demodulator::Filter(std::vector<double>& out) {

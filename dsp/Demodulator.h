@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "dsp/Phasor.h"
 #include "dsp/Quad.h"
 
 namespace wavfreq {
@@ -74,8 +75,6 @@ class Demodulator {
 
  private:
   static constexpr int kDecimation = 3;
-  // Blocks between settings of the phasor from the exact phase.
-  static constexpr std::int64_t kPhaseRefresh = 256;
   static int BlockLengthFor(double rate, double tone, double passHertz);
 
   // Adds the samples times the oscillator: eight places, in the lanes of two quads each for the
@@ -121,17 +120,12 @@ class Demodulator {
   void TakeBlock(double re, double im, std::vector<double>& out) {
     // Turned by the oscillator's phase at the block's start, it is the sum against the whole
     // stream's oscillator: (re + j im) (cos - j sin).
-    const double c = phasor[0];
-    const double s = phasor[1];
+    const double c = oscillator.Cosine();
+    const double s = oscillator.Sine();
     const float valueRe = static_cast<float>(re * c + im * s);
     const float valueIm = static_cast<float>(im * c - re * s);
     blockPhase += blockStep;
-    if (++blocks % kPhaseRefresh == 0) {
-      Refresh();
-    } else {
-      phasor[0] = c * turn[0] - s * turn[1];
-      phasor[1] = s * turn[0] + c * turn[1];
-    }
+    oscillator.Advance([this](std::int64_t) { return static_cast<double>(blockPhase) * 0x1p-32; });
     history[2 * historyAt] = history[2 * (historyAt + taps)] = valueRe;
     history[2 * historyAt + 1] = history[2 * (historyAt + taps) + 1] = valueIm;
     historyAt = historyAt + 1 == taps ? 0 : historyAt + 1;
@@ -140,8 +134,6 @@ class Demodulator {
       Filter(out);
     }
   }
-  /// Sets the phasor from the exact phase, which the turning from block to block strays from.
-  void Refresh();
   /// The FIR's output from the last `taps` block sums.
   void Filter(std::vector<double>& out);
 
@@ -157,13 +149,10 @@ class Demodulator {
   // The block's sums: real parts at places 0 to 7 modulo eight, then imaginary parts.
   alignas(16) float sum[16] = {};
   int inBlock = 0;
-  // The oscillator's phase at the current block's start, exact, and turned to a phasor: turned
-  // on from block to block and set afresh from the exact phase every so often.
+  // The oscillator's phase at the current block's start, exact, and as cosine and sine.
   std::uint32_t blockPhase = 0;
   std::uint32_t blockStep = 0;
-  double phasor[2] = {1.0, 0.0};
-  double turn[2] = {1.0, 0.0};
-  std::int64_t blocks = 0;
+  Phasor oscillator;
   // The FIR, in single precision, which its 80 dB need no more than: its taps twice each for a
   // real and an imaginary part at once, and the block sums twice over so that the last taps of
   // them lie in one piece.

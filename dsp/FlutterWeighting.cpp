@@ -88,21 +88,21 @@ FlutterWeighting::FlutterWeighting(double sampleRate) : rate(sampleRate) {
   // takes out: exact at the top of the band, within 0.03 dB below it from 600 values a second.
   const double top = std::fmin(kTopHz, 0.45 * sampleRate);
   const double rest = AnalogGain(top) / (Gain(top) / Gain(kReferenceHz));
-  correction = (rest - 1.0) / (2.0 - 2.0 * Turns::Of(top / sampleRate).cosine);
+  correction = ThreeTap::Lifting(rest, top / sampleRate);
   // 0 dB at the reference frequency.
   band.Scale(1.0 / Gain(kReferenceHz));
 }
 
 void FlutterWeighting::Reset() {
-  last[0] = last[1] = 0.0;
+  correction.Reset();
   band.Reset();
   lowCut.Reset();
   shelf.Reset();
 }
 
 double FlutterWeighting::Gain(double hertz) const {
-  const double corrected = 1.0 + correction * (2.0 - 2.0 * Turns::Of(hertz / rate).cosine);
-  return corrected * band.Gain(hertz, rate) * lowCut.Gain(hertz, rate) * shelf.Gain(hertz, rate);
+  return correction.Gain(hertz / rate) * band.Gain(hertz, rate) * lowCut.Gain(hertz, rate) *
+         shelf.Gain(hertz, rate);
 }
 
 double FlutterWeighting::AnalogGain(double hertz) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/Biquad.h"
+#include "dsp/ThreeTap.h"
 
 namespace wavfreq {
 
@@ -18,11 +19,7 @@ class FlutterWeighting {
   explicit FlutterWeighting(double sampleRate);
 
   double Process(double value) {
-    // The 3-tap correction, one value late: (1 + 2c) x[n-1] - c (x[n] + x[n-2]).
-    const double corrected = (1.0 + 2.0 * correction) * last[1] - correction * (value + last[0]);
-    last[0] = last[1];
-    last[1] = value;
-    return shelf.Process(lowCut.Process(band.Process(corrected)));
+    return shelf.Process(lowCut.Process(band.Process(correction.Next(value))));
   }
   void Reset();
   /// The digital response's magnitude at `hertz`, 1 at 4 Hz.
@@ -33,11 +30,10 @@ class FlutterWeighting {
 
  private:
   double rate;
-  Biquad band;    // first-order high-pass and first-order low-pass around 4 Hz
-  Biquad lowCut;  // second-order high-pass below 0.5 Hz
-  Biquad shelf;   // a zero and a pole near 50 Hz: the curve's flattening toward 200 Hz
-  double correction = 0.0;
-  double last[2] = {0.0, 0.0};
+  Biquad band;          // first-order high-pass and first-order low-pass around 4 Hz
+  Biquad lowCut;        // second-order high-pass below 0.5 Hz
+  Biquad shelf;         // a zero and a pole near 50 Hz: the curve's flattening toward 200 Hz
+  ThreeTap correction;  // what is left toward 200 Hz, one value late
 };
 
 }  // namespace wavfreq

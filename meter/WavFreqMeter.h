@@ -88,9 +88,9 @@ class BasicWavFreqMeter final : public IDataProcessor {
     if constexpr (TakesBlocks<Mean>::value) {
       const double level = mean.AddSamples(count);
       if (level == 0.0 && !gated) {
-        ProcessRealAtZero<false>(samples, count);
+        ProcessAtZero<false>(samples, count, samplesReceived);
       } else if (level == 0.0 && gateThreshold > 0.0) {
-        ProcessRealAtZero<true>(samples, count);
+        ProcessAtZero<true>(samples, count, samplesReceived);
       } else {
         for (int i = 0; i < count; ++i) {
           Process<true>(samples[i], samplesReceived + i, level);
@@ -188,41 +188,30 @@ class BasicWavFreqMeter final : public IDataProcessor {
     }
   }
 
-  // Process at the level 0.0. With integer samples, dp = previous and dc = current exactly, so
-  // "dc * dp <= 0 and |dp| > 0.0001" is "previous is not 0, and current is 0 or of the other
-  // sign", and a step counts 1.0 unless both samples are 0. Between crossings the signal stays on
-  // one side: such runs are skipped four samples at a time and counted as steps.
+  // Process at the level 0.0, for integer and real samples alike. With integer samples, dp =
+  // previous and dc = current exactly, and an integer within 0.0001 of 0 is 0, so both tests of
+  // Process read "previous is not 0, and current is 0 or of the other sign", and a step counts 1.0
+  // unless both samples are 0. Between crossings the signal stays on one side: such runs are
+  // skipped four samples at a time and counted as steps.
   //
   // Gated (with a threshold above 0), a run on one side can only arm that side, which it does
   // when one of its samples reaches the threshold; a crossing from a side that is not armed is an
   // ordinary step, and the crossing sample may arm the other side, as in Process.
-  template <bool kGated>
-  void ProcessAtZero(const int* samples, int count, std::int64_t firstPosition) {
-    int previous = static_cast<int>(previousSample);
+  template <bool kGated, class Sample>
+  void ProcessAtZero(const Sample* samples, int count, std::int64_t firstPosition) {
+    Sample previous = static_cast<Sample>(previousSample);
     std::int64_t steps = 0;  // 1.0 steps not yet added to sinceCrossing
     int i = 0;
     while (i < count) {
       const int runStart = i;
       if (previous > 0) {
-        i = EndOfRun(
-            samples, i, count,
-            [](const int* four) {
-              // All four at least 1: no difference below 0 (in 64 bits, where none overflows).
-              return ((static_cast<std::int64_t>(four[0]) - 1) |
-                      (static_cast<std::int64_t>(four[1]) - 1) |
-                      (static_cast<std::int64_t>(four[2]) - 1) |
-                      (static_cast<std::int64_t>(four[3]) - 1)) >= 0;
-            },
-            [](int sample) { return sample > 0; });
-        if (kGated && armedSide != 1 && Reaches(samples, runStart, i, armingSample)) {
+        i = EndOfRun(samples, i, count, AllAbove<Sample>, [](Sample s) { return s > 0; });
+        if (kGated && armedSide != 1 && Reaches(samples, runStart, i, GateBound<Sample>())) {
           armedSide = 1;
         }
       } else if (previous < 0) {
-        i = EndOfRun(
-            samples, i, count,
-            [](const int* four) { return (four[0] & four[1] & four[2] & four[3]) < 0; },
-            [](int sample) { return sample < 0; });
-        if (kGated && armedSide != -1 && Reaches(samples, runStart, i, -armingSample)) {
+        i = EndOfRun(samples, i, count, AllBelow<Sample>, [](Sample s) { return s < 0; });
+        if (kGated && armedSide != -1 && Reaches(samples, runStart, i, -GateBound<Sample>())) {
           armedSide = -1;
         }
       }
@@ -233,13 +222,14 @@ class BasicWavFreqMeter final : public IDataProcessor {
       if (i == count) {
         break;
       }
-      const int current = samples[i];
+      // Past a run, the current sample is 0 or on the other side: a crossing, unless there was
+      // no run because the previous sample lay on the level.
+      const Sample current = samples[i];
       if (previous != 0 && (!kGated || armedSide == (previous > 0 ? 1 : -1))) {
-        // The run ended: current is 0 or on the other side.
         sinceCrossing = AddOnes(sinceCrossing, steps);
         steps = 0;
-        previousSample = previous;
-        CountCrossing(current, firstPosition + i, 0.0);
+        previousSample = static_cast<double>(previous);
+        CountCrossing(static_cast<double>(current), firstPosition + i, 0.0);
         if (kGated) {
           armedSide = 0;
         }
@@ -254,63 +244,28 @@ class BasicWavFreqMeter final : public IDataProcessor {
       ++i;
     }
     sinceCrossing = AddOnes(sinceCrossing, steps);
-    previousSample = previous;
+    previousSample = static_cast<double>(previous);
   }
 
-  // Real samples at the level 0.0, as ProcessAtZero: a sample on the previous one's side is a
-  // step and can only arm that side, so such runs are skipped four at a time; every other sample
-  // takes the test of Process.
-  template <bool kGated>
-  void ProcessRealAtZero(const double* samples, int count) {
-    double previous = previousSample;
-    std::int64_t steps = 0;  // 1.0 steps not yet added to sinceCrossing
-    int i = 0;
-    while (i < count) {
-      const int runStart = i;
-      if (previous > 0.0) {
-        i = EndOfRun(
-            samples, i, count, [](const double* four) { return Pair::MinOfFour(four) > 0.0; },
-            [](double sample) { return sample > 0.0; });
-        if (kGated && armedSide != 1 && ReachesReal(samples, runStart, i, gateThreshold)) {
-          armedSide = 1;
-        }
-      } else if (previous < 0.0) {
-        i = EndOfRun(
-            samples, i, count, [](const double* four) { return Pair::MaxOfFour(four) < 0.0; },
-            [](double sample) { return sample < 0.0; });
-        if (kGated && armedSide != -1 && ReachesReal(samples, runStart, i, -gateThreshold)) {
-          armedSide = -1;
-        }
-      }
-      if (i > runStart) {
-        steps += i - runStart;
-        previous = samples[i - 1];
-      }
-      if (i == count) {
-        break;
-      }
-      // The test of Process, at the level 0.0.
-      const double current = samples[i];
-      const bool crosses = Crosses<true>(previous, current);
-      if (crosses && (!kGated || armedSide == (previous > 0.0 ? 1 : -1))) {
-        sinceCrossing = AddOnes(sinceCrossing, steps);
-        steps = 0;
-        previousSample = previous;
-        CountCrossing(current, samplesReceived + i, 0.0);
-        if (kGated) {
-          armedSide = 0;
-        }
-      } else if (previous != 0.0 || current != 0.0) {
-        ++steps;
-      }
-      if (kGated) {
-        Arm(current);
-      }
-      previous = current;
-      ++i;
+  // Whether all four samples from `four` on lie above the level 0, or all below it.
+  template <class Sample>
+  static bool AllAbove(const Sample* four) {
+    if constexpr (std::is_same_v<Sample, int>) {
+      // All four at least 1: no difference below 0 (in 64 bits, where none overflows).
+      return ((static_cast<std::int64_t>(four[0]) - 1) | (static_cast<std::int64_t>(four[1]) - 1) |
+              (static_cast<std::int64_t>(four[2]) - 1) |
+              (static_cast<std::int64_t>(four[3]) - 1)) >= 0;
+    } else {
+      return Pair::MinOfFour(four) > 0.0;
     }
-    sinceCrossing = AddOnes(sinceCrossing, steps);
-    previousSample = previous;
+  }
+  template <class Sample>
+  static bool AllBelow(const Sample* four) {
+    if constexpr (std::is_same_v<Sample, int>) {
+      return (four[0] & four[1] & four[2] & four[3]) < 0;
+    } else {
+      return Pair::MaxOfFour(four) < 0.0;
+    }
   }
 
   // The index of the first sample from `from` on that is not on the run's side.
@@ -326,22 +281,23 @@ class BasicWavFreqMeter final : public IDataProcessor {
     return i;
   }
 
-  // Whether a sample of samples[from, to), all on the side of `bound`'s sign, lies at `bound` or
-  // beyond it.
-  static bool Reaches(const int* samples, int from, int to, std::int64_t bound) {
-    for (int k = from; k < to; ++k) {
-      if (bound > 0 ? samples[k] >= bound : samples[k] <= bound) {
-        return true;
-      }
+  // The gate's threshold as samples of this type compare with it: for integers, the least one at
+  // or above it.
+  template <class Sample>
+  auto GateBound() const {
+    if constexpr (std::is_same_v<Sample, int>) {
+      return armingSample;
+    } else {
+      return gateThreshold;
     }
-    return false;
   }
 
   // Whether a sample of samples[from, to), all on the side of `bound`'s sign, lies at `bound` or
   // beyond it.
-  static bool ReachesReal(const double* samples, int from, int to, double bound) {
+  template <class Sample, class Bound>
+  static bool Reaches(const Sample* samples, int from, int to, Bound bound) {
     for (int k = from; k < to; ++k) {
-      if (bound > 0.0 ? samples[k] >= bound : samples[k] <= bound) {
+      if (bound > 0 ? samples[k] >= bound : samples[k] <= bound) {
         return true;
       }
     }

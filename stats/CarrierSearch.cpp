@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "dsp/Turns.h"
+#include "dsp/Spectrum.h"
 
 namespace wavfreq {
 
@@ -41,9 +41,8 @@ CarrierSearch::CarrierSearch(int sampleRate, double fullScale)
       window(static_cast<std::size_t>(length)),
       work(2 * static_cast<std::size_t>(length)),
       power(static_cast<std::size_t>(length / 2)) {
-  for (int i = 0; i < length; ++i) {
-    const double c = Turns::Of(static_cast<double>(i) / static_cast<double>(length)).cosine;
-    window[static_cast<std::size_t>(i)] = 0.5 - 0.5 * c;
+  for (std::size_t i = 0; i < window.size(); ++i) {
+    window[i] = Spectrum::Hann(i, window.size());
   }
 }
 
@@ -52,12 +51,7 @@ double CarrierSearch::Reach(double carrier) {
 }
 
 double CarrierSearch::Interpolated(std::size_t peak) const {
-  const double left = std::log(power[peak - 1] + 1e-300);
-  const double centre = std::log(power[peak]);
-  const double right = std::log(power[peak + 1] + 1e-300);
-  const double curvature = left - 2.0 * centre + right;
-  const double offset = curvature < 0.0 ? 0.5 * (left - right) / curvature : 0.0;
-  return static_cast<double>(peak) + offset;
+  return static_cast<double>(peak) + Spectrum::PeakOffset(power.data(), peak);
 }
 
 void CarrierSearch::FindNeighbour(std::size_t peak, double lobe, double median, std::size_t first,

@@ -51,7 +51,7 @@ class CarrierSearch {
   /// Sets the neighbour of the tone at bin `peak`, of power `lobe`.
   void FindNeighbour(std::size_t peak, double lobe, double median, std::size_t first,
                      std::size_t last);
-  /// The peak's place between bins, by a parabola through the log powers of it and its neighbours.
+  /// The peak's place between bins.
   double Interpolated(std::size_t peak) const;
 
   double rate;

@@ -9,8 +9,10 @@ namespace wavfreq {
 
 namespace {
 
-// Enough for a 50 Hz tone's filter to fill before where it was found or where it stepped.
+// Enough for a 50 Hz tone's filter to fill before where it was found or where it stepped; at
+// most 2^19 samples (2 MiB, 2.7 s at 192 kHz), whatever rate a header states.
 constexpr double kHistorySeconds = 2.0;
+constexpr double kMostHistory = 524288.0;
 // The summary's first line and the two that count the tones without a block.
 constexpr int kLinesBesideBlocks = 3;
 
@@ -28,7 +30,9 @@ RunSummary::RunSummary(int sampleRate, const SampleFormat& format, double nomina
       nominal(nominalHertz),
       search(sampleRate, format.fullScale) {
   const std::size_t window = static_cast<std::size_t>(search.WindowLength());
-  history.assign(static_cast<std::size_t>(kHistorySeconds * sampleRate) + 2 * window, 0.0F);
+  history.assign(
+      static_cast<std::size_t>(std::fmin(kHistorySeconds * sampleRate, kMostHistory)) + 2 * window,
+      0.0F);
   scratch.reserve(history.size());
 }
 

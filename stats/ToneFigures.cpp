@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "dsp/SineInNoise.h"
+#include "dsp/Spectrum.h"
 #include "dsp/Turns.h"
 
 namespace wavfreq {
@@ -43,10 +44,6 @@ std::size_t SegmentFor(double rate) {
   return length;
 }
 
-double Hann(std::size_t i, std::size_t length) {
-  return 0.5 - 0.5 * Turns::Of(static_cast<double>(i) / static_cast<double>(length)).cosine;
-}
-
 }  // namespace
 
 ToneFigures::ToneFigures(double seriesRate, double bandTop)
@@ -72,8 +69,8 @@ ToneFigures::ToneFigures(double seriesRate, double bandTop)
   // series' averaging undone to within 0.3 % below a fifth of its rate.
   const double x = 0.2;
   const double sinc = Turns::Of(0.5 * x).sine / (Turns::kPi * x);
-  correction.share = (1.0 / sinc - 1.0) / (2.0 - 2.0 * Turns::Of(x).cosine);
-  noiseCorrection.share = correction.share;
+  correction = ThreeTap::Lifting(1.0 / sinc, x);
+  noiseCorrection = correction;
   // The noise's own path leaves out what lies below 20 Hz (a quarter of a narrower band), where a
   // tone's level varies for reasons of its own (a tape's contact, a record's wear); white noise
   // puts little there.
@@ -82,7 +79,7 @@ ToneFigures::ToneFigures(double seriesRate, double bandTop)
   const double cutBottom[3] = {1.0, cut * kSqrtTwo, cut * cut};
   noiseCut = Biquad::FromAnalog(cutTop, cutBottom, seriesRate);
   for (std::size_t i = 0; i < segmentLength; ++i) {
-    window[i] = Hann(i, segmentLength);
+    window[i] = Spectrum::Hann(i, segmentLength);
   }
   // e^(-j 2 pi k / segmentLength): the odd values' transform turned into place.
   for (std::size_t k = 0; k < segmentLength / 2; ++k) {
@@ -109,7 +106,7 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
   noiseAt = noiseAt + 1 == kNoiseEvery * noiseSpan ? 0 : noiseAt + 1;
   if (whole || noisePhase < noiseSpan) {
     if (!whole && noisePhase == 0) {
-      noiseCorrection = Correction{correction.share, {0.0, 0.0}};
+      noiseCorrection.Reset();
       noiseCut.Reset();
       noiseWeighting.Reset();
       noiseBand.Reset();
@@ -212,7 +209,7 @@ void ToneFigures::TransformSegment() {
     }
   } else {
     for (std::size_t i = 0; i < segmentLength; ++i) {
-      work[i] = i < length ? segment[i] * Hann(i, length) : 0.0;
+      work[i] = i < length ? segment[i] * Spectrum::Hann(i, length) : 0.0;
     }
   }
   fft.Transform(work.data(), false);
@@ -376,12 +373,9 @@ std::vector<ToneFigures::Component> ToneFigures::ChooseComponents(const std::vec
       continue;
     }
     taken.push_back(k);
-    const double left = std::log(powerSum[k - 1] + 1e-300);
-    const double centre = std::log(powerSum[k]);
-    const double right = std::log(powerSum[k + 1] + 1e-300);
-    const double curvature = left - 2.0 * centre + right;
-    const double offset = curvature < 0.0 ? 0.5 * (left - right) / curvature : 0.0;
-    chosen.push_back({(static_cast<double>(k) + offset) * binWidth, amplitude});
+    chosen.push_back(
+        {(static_cast<double>(k) + Spectrum::PeakOffset(powerSum.data(), k)) * binWidth,
+         amplitude});
   }
   return chosen;
 }

@@ -8,6 +8,7 @@
 #include "dsp/FlutterBand.h"
 #include "dsp/FlutterWeighting.h"
 #include "dsp/LogHistogram.h"
+#include "dsp/ThreeTap.h"
 
 namespace wavfreq {
 
@@ -82,21 +83,11 @@ class ToneFigures {
   FlutterBand band;
   // Undoes the series' own averaging, to within 0.3 % below a fifth of its rate: each value is
   // the mean frequency over one period of the series, which takes 6.5 % off 200 Hz at 1000
-  // values per second. (1 + 2a) x[n-1] - a (x[n] + x[n-2]): it answers one value late.
-  struct Correction {
-    double share = 0.0;
-    double last[2] = {0.0, 0.0};
-    double Next(double value) {
-      const double corrected = (1.0 + 2.0 * share) * last[1] - share * (last[0] + value);
-      last[0] = last[1];
-      last[1] = value;
-      return corrected;
-    }
-  };
-  Correction correction;
+  // values per second.
+  ThreeTap correction;
   // The tone's amplitude noise, taken as frequency, goes the same way: noise added to a tone moves
   // its amplitude as much as its phase, so this is how much of the figures the noise makes.
-  Correction noiseCorrection;
+  ThreeTap noiseCorrection;
   static constexpr std::int64_t kNoiseEvery = 4;
   std::int64_t noiseSpan = 1;  // values in a second
   std::int64_t noiseAt = 0;    // where the noise's sampling is within its cycle

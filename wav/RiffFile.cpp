@@ -10,13 +10,6 @@ namespace wavfreq {
 
 namespace {
 
-constexpr FourCC kRiff = MakeFourCC('R', 'I', 'F', 'F');
-constexpr FourCC kRf64 = MakeFourCC('R', 'F', '6', '4');
-constexpr FourCC kBw64 = MakeFourCC('B', 'W', '6', '4');
-constexpr FourCC kList = MakeFourCC('L', 'I', 'S', 'T');
-constexpr FourCC kWave = MakeFourCC('W', 'A', 'V', 'E');
-constexpr FourCC kDs64 = MakeFourCC('d', 's', '6', '4');
-constexpr FourCC kData = MakeFourCC('d', 'a', 't', 'a');
 // RIFF's size of a chunk too long for 32 bits (RF64), or of unknown length (streaming writers).
 constexpr std::uint32_t kLargeSize = 0xFFFFFFFF;
 
@@ -44,14 +37,14 @@ bool SameBytes(const unsigned char* bytes, const unsigned char* expected, std::s
 // The RIFF id that a Wave64 GUID stands for, or 0 for one that stands for none.
 FourCC Wave64Id(const unsigned char* guid) {
   if (SameBytes(guid, kWave64Riff, sizeof kWave64Riff)) {
-    return kRiff;
+    return ChunkId::kRiff;
   }
   if (SameBytes(guid, kWave64List, sizeof kWave64List)) {
-    return kList;
+    return ChunkId::kList;
   }
   if (SameBytes(guid + 4, kWave64Tail, sizeof kWave64Tail)) {
     const FourCC id = ReadLe32(guid);
-    return id == MakeFourCC('w', 'a', 'v', 'e') ? kWave : id;
+    return id == MakeFourCC('w', 'a', 'v', 'e') ? ChunkId::kWave : id;
   }
   return 0;
 }
@@ -78,7 +71,7 @@ RiffFile::Header RiffFile::ReadFileHeader(RiffChunk& outer) {
     std::memcpy(guid, first, 4);
     std::memcpy(guid + 4, rest, 12);
     outer.id = Wave64Id(guid);
-    if (outer.id != kRiff) {
+    if (outer.id != ChunkId::kRiff) {
       outer.id = ReadLe32(first);
       return Header::kRead;
     }
@@ -95,7 +88,7 @@ RiffFile::Header RiffFile::ReadFileHeader(RiffChunk& outer) {
   if (!Seek(0) || !ReadRiffChunkHeader(outer)) {
     return Header::kCutShort;
   }
-  if (outer.id != kRiff && outer.id != kRf64 && outer.id != kBw64) {
+  if (outer.id != ChunkId::kRiff && outer.id != ChunkId::kRf64 && outer.id != ChunkId::kBw64) {
     return Header::kRead;
   }
   unsigned char form[4];
@@ -103,7 +96,7 @@ RiffFile::Header RiffFile::ReadFileHeader(RiffChunk& outer) {
     return Header::kCutShort;
   }
   outer.formType = ReadLe32(form);
-  if (outer.id == kRiff) {
+  if (outer.id == ChunkId::kRiff) {
     return Header::kRead;
   }
   container = Container::kRf64;
@@ -122,7 +115,7 @@ RiffFile::Header RiffFile::ReadDs64() {
     return Header::kCutShort;
   }
   // It must come first: the sizes of the chunks before it could not be known.
-  if (ds64.id != kDs64 || ds64.size < kDs64FixedSize) {
+  if (ds64.id != ChunkId::kDs64 || ds64.size < kDs64FixedSize) {
     return Header::kMalformed;
   }
   unsigned char fixed[kDs64FixedSize];
@@ -150,7 +143,7 @@ bool RiffFile::ReadChunkHeader(RiffChunk& chunk) {
   if (!ReadRiffChunkHeader(chunk)) {
     return false;
   }
-  if (chunk.id == kRiff || chunk.id == kList) {
+  if (chunk.id == ChunkId::kRiff || chunk.id == ChunkId::kList) {
     unsigned char formType[4];
     if (Read(formType, 4) != 4) {
       return false;
@@ -202,7 +195,7 @@ void RiffFile::TakeLargeSize(RiffChunk& chunk) const {
   if (chunk.size != kLargeSize) {
     return;
   }
-  if (chunk.id == kData) {
+  if (chunk.id == ChunkId::kData) {
     // A streaming writer leaves the ds64 sizes at 0: the data runs to the end of the input.
     chunk.sizeKnown = dataSize != 0 && dataSize != UINT64_MAX;
     chunk.size = chunk.sizeKnown ? dataSize : UINT64_MAX;

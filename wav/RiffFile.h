@@ -20,6 +20,18 @@ constexpr FourCC MakeFourCC(char a, char b, char c, char d) {
          static_cast<FourCC>(static_cast<unsigned char>(d)) << 24;
 }
 
+/// The chunk ids of the RIFF family that the walk and the WAV reader know.
+namespace ChunkId {
+constexpr FourCC kRiff = MakeFourCC('R', 'I', 'F', 'F');
+constexpr FourCC kRf64 = MakeFourCC('R', 'F', '6', '4');
+constexpr FourCC kBw64 = MakeFourCC('B', 'W', '6', '4');
+constexpr FourCC kList = MakeFourCC('L', 'I', 'S', 'T');
+constexpr FourCC kWave = MakeFourCC('W', 'A', 'V', 'E');
+constexpr FourCC kDs64 = MakeFourCC('d', 's', '6', '4');
+constexpr FourCC kFmt = MakeFourCC('f', 'm', 't', ' ');
+constexpr FourCC kData = MakeFourCC('d', 'a', 't', 'a');
+}  // namespace ChunkId
+
 /// Where a chunk lies in the file. The data of a "RIFF" or "LIST" chunk starts with a form type,
 /// which is read with the header.
 struct RiffChunk {

@@ -18,22 +18,16 @@ const char kNotPcm[] = "Error! Input file must be in PCM format.";
 const char kNotPcmTag[] = "Error! Input file must be in PCM mono 8-bit format.";
 const char kUnsupportedSize[] = "Error! Input file has an unsupported sample size.";
 
-constexpr FourCC kRiff = MakeFourCC('R', 'I', 'F', 'F');
-constexpr FourCC kRf64 = MakeFourCC('R', 'F', '6', '4');
-constexpr FourCC kBw64 = MakeFourCC('B', 'W', '6', '4');
-constexpr FourCC kWave = MakeFourCC('W', 'A', 'V', 'E');
-constexpr FourCC kFmt = MakeFourCC('f', 'm', 't', ' ');
-constexpr FourCC kData = MakeFourCC('d', 'a', 't', 'a');
 constexpr std::uint16_t kWaveFormatPcm = 1;
 constexpr std::uint16_t kWaveFormatFloat = 3;
 constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
 constexpr std::int64_t kFormatRecordSize = 16;
 // The extensible record: the 16 bytes above, the extension's size (2 bytes), the valid bits per
-// sample (2), the channel mask (4) and the GUID of the sample format (16), whose first two bytes
-// are the format tag that it stands for and the rest this.
+// sample (2, not needed: the container's bits are decoded), the channel mask (4) and the GUID of
+// the sample format (16), whose first two bytes are the format tag that it stands for and the
+// rest this.
 constexpr std::uint32_t kExtensibleRecordSize = 40;
 constexpr std::int64_t kExtensionSize = 24;
-constexpr std::ptrdiff_t kValidBitsOffset = 2;
 constexpr std::ptrdiff_t kSubFormatOffset = 8;
 constexpr unsigned char kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                               0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
@@ -71,15 +65,16 @@ void WavFileReader::OpenSequence(std::unique_ptr<IByteStream> stream) {
     case RiffFile::Header::kRead:
       break;
   }
-  const bool riffFamily = riffChunk.id == kRiff || riffChunk.id == kRf64 || riffChunk.id == kBw64;
-  if (!riffFamily || riffChunk.formType != kWave) {
+  const bool riffFamily = riffChunk.id == ChunkId::kRiff || riffChunk.id == ChunkId::kRf64 ||
+                          riffChunk.id == ChunkId::kBw64;
+  if (!riffFamily || riffChunk.formType != ChunkId::kWave) {
     errorInfo.SetErrorMessage(kNotPcm);
     return;
   }
   if (!ReadFormat()) {
     return;
   }
-  if (!file->FindChunk(kData, riffChunk, subChunk)) {
+  if (!file->FindChunk(ChunkId::kData, riffChunk, subChunk)) {
     errorInfo.SetErrorMessage(kNotPcm);
     return;
   }
@@ -89,7 +84,7 @@ void WavFileReader::OpenSequence(std::unique_ptr<IByteStream> stream) {
 }
 
 bool WavFileReader::ReadFormat() {
-  if (!file->FindChunk(kFmt, riffChunk, subChunk)) {
+  if (!file->FindChunk(ChunkId::kFmt, riffChunk, subChunk)) {
     errorInfo.SetErrorMessage(kNotPcm);
     return false;
   }
@@ -105,7 +100,6 @@ bool WavFileReader::ReadFormat() {
     return false;
   }
   record = DecodeRecord(bytes);
-  validBits = record.wBitsPerSample;
   bool readable = record.wFormatTag == kWaveFormatPcm || record.wFormatTag == kWaveFormatFloat;
   floatingPoint = record.wFormatTag == kWaveFormatFloat;
   // The extensible record names its sample format by a GUID: integer PCM or IEEE float.
@@ -115,7 +109,6 @@ bool WavFileReader::ReadFormat() {
       errorInfo.SetErrorMessage(kCannotRead);
       return false;
     }
-    validBits = ReadLe16(extension + kValidBitsOffset);
     const unsigned char* guid = extension + kSubFormatOffset;
     const std::uint16_t subFormat = ReadLe16(guid);
     readable = (subFormat == kWaveFormatPcm || subFormat == kWaveFormatFloat) &&
@@ -168,7 +161,6 @@ bool WavFileReader::SettleFormat() {
   // Rates of 2^31 and above come out negative, as a signed 32-bit value; callers refuse them.
   format.sampleRate = static_cast<int>(static_cast<std::int32_t>(record.nSamplesPerSec));
   format.bitsPerSample = record.wBitsPerSample;
-  format.validBits = validBits;
   format.containerBytes = static_cast<int>(bytes);
   format.frameSize = static_cast<int>(size);
   format.fullScale = floatingPoint ? 2147483648.0 : std::ldexp(1.0, decodedBits - 1);

@@ -91,8 +91,7 @@ class WavFileReader {
   RiffChunk riffChunk;
   RiffChunk subChunk;
   PcmWaveFormat record;
-  // The extensible record's valid bits, and whether its samples are floating point.
-  std::uint16_t validBits = 0;
+  // Whether the samples are floating point.
   bool floatingPoint = false;
   SampleFormat format;
   SampleCoding coding = SampleCoding::kUnsigned8;
