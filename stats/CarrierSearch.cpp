@@ -19,6 +19,8 @@ constexpr double kReachPerCarrier = 0.25;
 constexpr double kFaintestNeighbour = 0.001;  // 30 dB
 // Bins either side of a peak that its own Hann lobe covers.
 constexpr std::size_t kLobeBins = 2;
+// A neighbour's peak stands this far above the bins just past its lobe (10 dB).
+constexpr double kNarrowPeak = 10.0;
 // 85 ms at 192 kHz; shorter at higher rates, which no recording of a tone needs.
 constexpr int kLongestWindow = 16384;
 
@@ -68,7 +70,12 @@ void CarrierSearch::FindNeighbour(std::size_t peak, double lobe, double median, 
     if (apart <= kLobeBins || static_cast<double>(apart) >= within) {
       continue;
     }
-    if (power[k] > power[k - 1] && power[k] >= power[k + 1] &&
+    // A steady tone's lobe stands well clear of the bins beside it; what a tone's onset or a
+    // click spreads over the spectrum does not.
+    const bool narrow = k + kLobeBins + 1 < power.size() && k > kLobeBins + 1 &&
+                        power[k] > kNarrowPeak * power[k - kLobeBins - 1] &&
+                        power[k] > kNarrowPeak * power[k + kLobeBins + 1];
+    if (power[k] > power[k - 1] && power[k] >= power[k + 1] && narrow &&
         power[k] > kPeakOverMedian * median && (best == 0 || power[k] > power[best])) {
       best = k;
     }

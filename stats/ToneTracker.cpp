@@ -97,6 +97,7 @@ ToneTracker::ToneTracker(const Start& s)
   bridge = static_cast<std::int64_t>(kBridgeSeconds * rate + 0.5);
   foundAt = s.foundSeconds;
   pending.resize(static_cast<std::size_t>(coherence.Delay()) + 1);
+  resumeValues = static_cast<std::size_t>(coherence.Delay() + 2) / 2;
   held.resize(static_cast<std::size_t>(trim + steps.Latency()) + 1);
   // A sine's crest lies at twice the demodulated amplitude; its upper half is where it may clip.
   flatTops.SetLevel(std::sqrt(s.power));
@@ -195,6 +196,11 @@ void ToneTracker::Decide(std::int64_t value, const Pending& taken, double localA
   // A value beyond the pass band is no tone of it: the filter ringing after a click, or another
   // tone in its transition band.
   if (!there || std::fabs(taken.frequency - demodulator.Carrier()) > pass) {
+    // What looked like the tone's return was too short to be one.
+    for (const Value& candidate : resuming) {
+      TakeMissing(candidate.index);
+    }
+    resuming.clear();
     TakeMissing(value);
     return;
   }
@@ -212,11 +218,21 @@ void ToneTracker::Decide(std::int64_t value, const Pending& taken, double localA
   ++counted;
   flatPairs += taken.flatPairs;
   sumAmplitude += taken.amplitude;
-  if (steps.Add(value, taken.frequency)) {
-    EndAtStep(value);
+  // Where the tone begins, or returns after a gap, it must stay a while: the onset of another
+  // tone, or a click, can pass for it for a few values.
+  resuming.push_back({value, taken.frequency, noise, false});
+  if ((missing > 0 || lastValid < 0) && resuming.size() < resumeValues) {
     return;
   }
-  TakeValid(value, taken.frequency, noise);
+  for (const Value& v : resuming) {
+    if (steps.Add(v.index, v.frequency)) {
+      resuming.clear();
+      EndAtStep(v.index);
+      return;
+    }
+    TakeValid(v.index, v.frequency, v.noise);
+  }
+  resuming.clear();
 }
 
 void ToneTracker::TakeValid(std::int64_t value, double frequency, double noise) {

@@ -187,7 +187,9 @@ class ToneTracker {
   Value anchor{-1, 0.0, 0.0, true};
   std::int64_t edgeUntil = 0;
 
-  std::vector<Value> held;  // a ring of the last values decided
+  std::vector<Value> resuming;   // valid values after a gap, until there are enough in a row
+  std::size_t resumeValues = 1;  // half the coherence's run
+  std::vector<Value> held;       // a ring of the last values decided
   std::size_t oldestAt = 0;
   std::size_t heldCount = 0;
 
