@@ -133,6 +133,8 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
       }
     } else if (std::strcmp(argument, "-stats") == 0) {
       line.stats = true;
+    } else if (std::strcmp(argument, "-live") == 0) {
+      line.live = true;
     } else {
       line.outcome = Outcome::kUnknownOption;
       line.unknownOption = argument;

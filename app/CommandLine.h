@@ -5,7 +5,7 @@
 namespace wavfreq {
 
 /// What the command line asks for:
-/// `[-ch:N] [-rate:R] [-out:K] [-gate:N] [-band:L-H] [-stats] [-nominal:F] <input.wav>
+/// `[-ch:N] [-rate:R] [-out:K] [-gate:N] [-band:L-H] [-stats] [-live] [-nominal:F] <input.wav>
 /// <output.txt>`.
 /// Options with values are matched by prefix and must stand before the two paths, which are always
 /// the last two arguments. A lone "-h", "--help" or "-?" asks for help, a lone "--version" for the
@@ -61,8 +61,11 @@ class CommandLine {
   bool band = false;
   int bandLow = 0;
   int bandHigh = 0;
-  /// A summary of the results on the console after a successful run (`-stats`).
+  /// A summary of the results on the console after the run (`-stats`).
   bool stats = false;
+  /// A reading of the tone on the console once a second of the input, in place of the dots
+  /// (`-live`).
+  bool live = false;
   /// The frequency the speed error is taken against (`-nominal:F`); 0 for the nearest standard
   /// test frequency.
   double nominal = 0.0;

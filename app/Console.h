@@ -19,6 +19,10 @@ class Console {
 
   /// Writes out what is buffered; false when anything printed so far failed to arrive.
   bool Flush();
+  /// Whether the console is an interactive terminal, which shows each print at once.
+  bool IsTerminal() const {
+    return flushEachPrint;
+  }
 
  private:
   std::FILE* out;

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <utility>
+
 #include "app/CommandLine.h"
 #include "app/Interruption.h"
 #include "meter/ConstMean.h"
@@ -18,18 +22,25 @@ class ProductFactory {
   using Meter = BasicWavFreqMeter<ConstMean, FileDataWriter>;
 
   /// The path "-" is standard input. The input is watched, so that a signal ends a wait for a
-  /// pipe.
+  /// pipe; before a read of a stream that would wait, the hook set by SetBeforeWait is called.
   WavFileSource MakeSource() {
-    return WavFileSource([](const char* path) -> std::unique_ptr<IByteStream> {
+    return WavFileSource([this](const char* path) -> std::unique_ptr<IByteStream> {
       std::unique_ptr<FileByteStream> stream = CommandLine::IsStandardStream(path)
                                                    ? FileByteStream::StandardInput()
                                                    : FileByteStream::Open(path);
       if (stream != nullptr) {
         Interruption::WatchInput(stream->Descriptor());
+        stream->SetBeforeWait([this] {
+          if (beforeWait) {
+            beforeWait();
+          }
+        });
       }
       return stream;
     });
   }
+  /// What to do before the input makes the run wait: hand on what it holds.
+  void SetBeforeWait(std::function<void()> hook) { beforeWait = std::move(hook); }
   ConstMean MakeMean() { return ConstMean(0, 0.0); }
   /// The path "-" is standard output.
   FileDataWriter MakeWriter(const char* path, double interval) {
@@ -41,6 +52,9 @@ class ProductFactory {
   Meter MakeMeter(FileDataWriter& writer, ConstMean& mean, int windowLength, int sampleRate) {
     return Meter(writer, mean, windowLength, sampleRate);
   }
+
+ private:
+  std::function<void()> beforeWait;
 };
 
 }  // namespace wavfreq

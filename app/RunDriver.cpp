@@ -26,6 +26,8 @@ void PrintMoreOptions(Console& console) {
   console.Print("-band:L-H - measures through a band-pass filter from L to H Hz (0 < L < H)\n");
   console.Print("-stats - prints the mean, drift, wow and flutter after the run\n");
   console.Print(
+      "-live - shows the tone's frequency, speed error and wow and flutter once a second\n");
+  console.Print(
       "-nominal:F - takes the speed error against F Hz (default: the nearest standard test"
       " tone)\n");
   console.Print(
@@ -42,6 +44,12 @@ int RunDriver::Run(int argc, const char* const* argv) {
   const StopFlag& stop = Interruption::Install();
   ProductFactory factory;
   return Run(argc, argv, console, factory, stop);
+}
+
+bool RunDriver::PrintSummary(Console& console, RunSummary& summary, std::int64_t lines, bool live) {
+  // After the dots, on a line of its own; the readings have ended theirs.
+  console.Print(live ? "%s" : "\n%s", summary.Report(lines).c_str());
+  return console.Flush();
 }
 
 int RunDriver::EndInterrupted(Console& console, int signal) {

@@ -2,13 +2,16 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include "app/CommandLine.h"
 #include "app/Console.h"
 #include "app/Interruption.h"
+#include "app/LiveDisplay.h"
 #include "app/Platform.h"
 #include "app/SummaryThread.h"
 #include "core/IErrorInfoProvider.h"
@@ -53,13 +56,14 @@ class RunDriver {
   static int Measure(const CommandLine& line, Console& console, Factory& factory,
                      const StopFlag& stop);
 
-  /// Reads the chosen channel of every frame into the processor, block by block, with progress
-  /// dots, until the data ends, the source fails or `stop` is set. The samples are read as
-  /// `Sample`: int, or double for floating-point samples and the filter. With a band-pass
-  /// filter, they go through it, and the filter's last output after the loop.
-  template <class Sample, class Source, class Processor>
-  static void RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
-                            Console& console, const StopFlag& stop, BandPass* band = nullptr);
+  /// Reads the chosen channel of every frame into the processor, block by block, until the data
+  /// ends, the source fails or `stop` is set, and tells `progress(framesBefore, count)` of each
+  /// block. The samples are read as `Sample`: int, or double for floating-point samples and the
+  /// filter. With a band-pass filter, they go through it, and the filter's last output after the
+  /// loop.
+  template <class Sample, class Source, class Processor, class Progress>
+  static void RunSampleLoop(Source& source, Processor& processor, int channel, const StopFlag& stop,
+                            BandPass* band, Progress progress);
 
   /// Frames read and measured at a time: the stop request is looked at once per block.
   static constexpr int kBlockFrames = 4096;
@@ -95,13 +99,23 @@ class RunDriver {
       }
     }
   };
-  /// The sample loop with the summary, if any, on a thread of its own; when the loop has read
-  /// the whole input, the summary has taken all of it on return. False when memory ran out for
-  /// the summary.
-  template <class Sample, class Source, class Meter>
-  static bool MeasureChannel(Source& source, Meter& meter, RunSummary* summary, int channel,
-                             int sampleRate, Console& console, const StopFlag& stop,
-                             BandPass* band);
+  /// The sample loop with the summary, if any, on a thread of its own, and the progress: a dot
+  /// per started second of audio, or with -live a reading per second. Whatever ended the input,
+  /// the summary has taken all of it on return. Before the input makes the run wait, what it
+  /// holds goes out: readings, table lines, the console. False when memory ran out for the
+  /// summary.
+  template <class Sample, class Source, class Meter, class Writer, class Factory>
+  static bool MeasureChannel(Source& source, Meter& meter, Writer& writer, RunSummary* summary,
+                             const CommandLine& line, int sampleRate, Console& console,
+                             const StopFlag& stop, BandPass* band, Factory& factory);
+  /// Prints the summary, after the dots or the readings; false when it did not arrive.
+  static bool PrintSummary(Console& console, RunSummary& summary, std::int64_t lines, bool live);
+  /// Whether a factory's sources can tell before the input makes the run wait.
+  template <class Factory, class = void>
+  struct TellsBeforeWait : std::false_type {};
+  template <class Factory>
+  struct TellsBeforeWait<Factory, std::void_t<decltype(std::declval<Factory&>().SetBeforeWait(
+                                      std::function<void()>()))>> : std::true_type {};
   /// The refusal of a band that the sample rate cannot hold.
   static std::string BandRefusal(int sampleRate);
   /// The one error line: "Error! (code) message" on a line of its own.
@@ -158,8 +172,11 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
 
   auto mean = factory.MakeMean();
   std::optional<RunSummary> summary;
-  if (line.stats) {
+  if (line.stats || line.live) {
     summary.emplace(sampleRate, format, line.nominal);
+    if (line.live) {
+      summary->KeepReadings();
+    }
   }
   auto writer = factory.MakeWriter(line.outputPath.c_str(), 1.0 / line.outputRate);
   if (writer.HasError()) {
@@ -179,21 +196,25 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   RunSummary* const summarised = summary ? &*summary : nullptr;
   const bool summaryKept =
       floatingPoint || band
-          ? MeasureChannel<double>(source, meter, summarised, line.channel, sampleRate, console,
-                                   stop, band ? &*band : nullptr)
-          : MeasureChannel<int>(source, meter, summarised, line.channel, sampleRate, console, stop,
-                                nullptr);
+          ? MeasureChannel<double>(source, meter, writer, summarised, line, sampleRate, console,
+                                   stop, band ? &*band : nullptr, factory)
+          : MeasureChannel<int>(source, meter, writer, summarised, line, sampleRate, console, stop,
+                                nullptr, factory);
+  writer.Flush();
+  // The summary of what was measured, also of a run cut short by a signal or a read error, whose
+  // error line follows it.
+  const bool summaryShown = line.stats && summaryKept;
+  const bool summaryArrived =
+      !summaryShown || PrintSummary(console, *summary, writer.LinesAccepted(), line.live);
 
   // A stopped run has measured less than the input holds, whatever the source says.
   if (stop != 0) {
-    writer.Flush();
     return EndInterrupted(console, stop);
   }
   if (source.HasError()) {
     PrintErrorLine(console, source);
     return kExitReadError;
   }
-  writer.Flush();
   if (writer.HasError()) {
     PrintErrorLine(console, writer);
     return kExitOutputUnwritable;
@@ -203,36 +224,82 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
     PrintErrorLine(console, ENOMEM, kOutOfMemory);
     return kExitOutOfMemory;
   }
-  if (summary) {
-    console.Print("\n%s", summary->Report(writer.LinesAccepted()).c_str());
-    // A summary that did not reach the console is a failed run, not a quiet one.
-    if (!console.Flush()) {
-      return kExitOutputUnwritable;
-    }
-  }
-  return kExitSuccess;
+  // A summary that did not reach the console is a failed run, not a quiet one.
+  return summaryArrived ? kExitSuccess : kExitOutputUnwritable;
 }
 
-template <class Sample, class Source, class Meter>
-bool RunDriver::MeasureChannel(Source& source, Meter& meter, RunSummary* summary, int channel,
-                               int sampleRate, Console& console, const StopFlag& stop,
-                               BandPass* band) {
+template <class Sample, class Source, class Meter, class Writer, class Factory>
+bool RunDriver::MeasureChannel(Source& source, Meter& meter, Writer& writer, RunSummary* summary,
+                               const CommandLine& line, int sampleRate, Console& console,
+                               const StopFlag& stop, BandPass* band, Factory& factory) {
   std::optional<SummaryThread<RunSummary, Sample>> thread;
   if (summary != nullptr) {
     thread.emplace(*summary);
   }
-  Measured<Meter, Sample> measured{meter, thread ? &*thread : nullptr};
-  RunSampleLoop<Sample>(source, measured, channel, sampleRate, console, stop, band);
-  // A run that stops short prints no summary: what is queued is dropped.
-  if (thread && stop == 0 && !source.HasError()) {
-    thread->Finish();
+  std::optional<LiveDisplay> live;
+  if (line.live) {
+    live.emplace(console);
   }
-  return !thread || !thread->Lost();
+  const auto showReadings = [&live, summary] {
+    if (live) {
+      for (const RunSummary::Reading& reading : summary->TakeReadings()) {
+        live->Show(reading);
+      }
+    }
+  };
+  if constexpr (TellsBeforeWait<Factory>::value) {
+    factory.SetBeforeWait([&] {
+      if (thread) {
+        thread->CatchUp();
+      }
+      showReadings();
+      writer.Flush();
+      console.Flush();
+    });
+  }
+  // One dot follows each frame whose 0-based position is a multiple of the sample rate: one per
+  // started second of audio. Frames come in order from position 0, so the dots of a block are
+  // the multiples in its range.
+  const std::int64_t framesPerDot = sampleRate;
+  const auto dotsBefore = [framesPerDot](std::int64_t frames) {
+    return (frames + framesPerDot - 1) / framesPerDot;
+  };
+  const auto progress = [&](std::int64_t framesBefore, int count) {
+    if (live) {
+      showReadings();
+      return;
+    }
+    for (std::int64_t dot = dotsBefore(framesBefore); dot < dotsBefore(framesBefore + count);
+         ++dot) {
+      console.Print(".");
+    }
+  };
+  Measured<Meter, Sample> measured{meter, thread ? &*thread : nullptr};
+  RunSampleLoop<Sample>(source, measured, line.channel, stop, band, progress);
+  if constexpr (TellsBeforeWait<Factory>::value) {
+    factory.SetBeforeWait(nullptr);
+  }
+  // Whatever ended the input, the summary takes what it was given, and its last seconds.
+  bool kept = true;
+  if (thread) {
+    thread->Finish();
+    kept = !thread->Lost();
+    if (kept) {
+      summary->Finish();
+    }
+  }
+  if (kept) {
+    showReadings();
+  }
+  if (live) {
+    live->Close();
+  }
+  return kept;
 }
 
-template <class Sample, class Source, class Processor>
-void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel, int sampleRate,
-                              Console& console, const StopFlag& stop, BandPass* band) {
+template <class Sample, class Source, class Processor, class Progress>
+void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
+                              const StopFlag& stop, BandPass* band, Progress progress) {
   Sample samples[kBlockFrames];
   // The filter's output is double: only a loop over doubles takes it.
   const auto filtered = [&processor](const double* values, int count) {
@@ -243,13 +310,6 @@ void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
       static_cast<void>(values);
       static_cast<void>(count);
     }
-  };
-  // One dot follows each frame whose 0-based position is a multiple of the sample rate: one per
-  // started second of audio. Frames come in order from position 0, so the dots of a block are
-  // the multiples in its range.
-  const std::int64_t framesPerDot = sampleRate;
-  const auto dotsBefore = [framesPerDot](std::int64_t frames) {
-    return (frames + framesPerDot - 1) / framesPerDot;
   };
   std::int64_t framesRead = 0;
   while (!source.IsEndOfData()) {
@@ -265,9 +325,7 @@ void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
     } else {
       processor.ProcessBlock(samples, count);
     }
-    for (std::int64_t dot = dotsBefore(framesRead); dot < dotsBefore(framesRead + count); ++dot) {
-      console.Print(".");
-    }
+    progress(framesRead, count);
     framesRead += count;
     if (stop != 0) {
       break;

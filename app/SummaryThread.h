@@ -84,6 +84,19 @@ class SummaryThread {
     worker.join();
   }
 
+  /// Hands over what is gathered and waits until the summary has taken it: before the input makes
+  /// the run wait, so that what is measured until then is out.
+  void CatchUp() {
+    if (!worker.joinable()) {
+      return;
+    }
+    if (filling > 0 && !Lost()) {
+      Publish();
+    }
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return lost || consumed == published; });
+  }
+
   /// Whether memory ran out for the summary.
   bool Lost() {
     std::lock_guard<std::mutex> lock(mutex);

@@ -23,7 +23,8 @@ class IWavSource {
   virtual int GetSample(int channel) = 0;
   /// Reads up to `capacity` frames (at least 1) and stores each one's sample of `channel` in
   /// `samples`: what ReadNextFrame and GetSample give frame by frame, at once. Returns the number
-  /// of frames read; fewer than `capacity` when the data ends or a read fails, with the end or
+  /// of frames read; fewer than `capacity` when the data ends, a read fails or a stream has not
+  /// delivered more yet (but at least one while it goes on), with the end or
   /// the error recorded as ReadNextFrame records it. Afterwards the last frame read is current.
   virtual int ReadBlock(int channel, int* samples, int capacity) = 0;
   /// As the integer ReadBlock, with each sample as a real value in the units of the integer

@@ -20,6 +20,11 @@ std::string TextFormat::Fixed(double value, int decimals) {
   return text;
 }
 
+std::string TextFormat::Signed(double value, int decimals) {
+  const std::string text = Fixed(value, decimals);
+  return text[0] == '-' ? text : "+" + text;
+}
+
 std::string TextFormat::ThreeDigits(double value) {
   int decimals = 2;
   double limit = 1.0;

@@ -11,6 +11,8 @@ class TextFormat {
  public:
   /// `value` with `decimals` digits after the point; a value that rounds to zero has no sign.
   static std::string Fixed(double value, int decimals);
+  /// As Fixed, with a sign always: "+0.0134", "-0.0021", "+0.0000".
+  static std::string Signed(double value, int decimals);
   /// Three significant digits, trailing zeros kept: 0.556, 1.11, 4.00, 12.5, 120.
   static std::string ThreeDigits(double value);
   /// printf into a string: `text` grows by the formatted line.

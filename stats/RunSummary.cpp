@@ -84,6 +84,9 @@ void RunSummary::StartTone(double carrier, std::int64_t from, double notBefore, 
   start.seconds = static_cast<double>(first) / rate;
   start.fromInputStart = first == 0;
   tone = std::make_unique<ToneTracker>(start);
+  if (readings) {
+    tone->KeepReadings();
+  }
   Kept(first, position, scratch);
   tone->Process(scratch.data(), static_cast<int>(scratch.size()));
   if (tone->Ended()) {
@@ -92,6 +95,10 @@ void RunSummary::StartTone(double carrier, std::int64_t from, double notBefore, 
 }
 
 void RunSummary::EndTone() {
+  tone->Close();
+  if (readings) {
+    Collect(false);
+  }
   if (tone->Measured()) {
     lastEnd = std::fmax(lastEnd, tone->EndSeconds());
     if (tone->Seconds() < kShortestTone) {
@@ -125,12 +132,77 @@ void RunSummary::EndTone() {
   }
 }
 
-std::string RunSummary::Report(std::int64_t lines) {
-  // The input is taken as silent after its end, so that a tone that lasts to it ends there.
+void RunSummary::Finish() {
+  if (finished) {
+    return;
+  }
+  finished = true;
   while (tone != nullptr) {
     tone->Finish();
     EndTone();
   }
+  if (readings) {
+    Collect(true);
+  }
+}
+
+void RunSummary::KeepReadings() {
+  readings = true;
+  if (tone != nullptr) {
+    tone->KeepReadings();
+  }
+}
+
+std::vector<RunSummary::Reading> RunSummary::TakeReadings() {
+  std::vector<Reading> taken;
+  std::lock_guard<std::mutex> lock(readingsMutex);
+  taken.swap(ready);
+  return taken;
+}
+
+void RunSummary::Emit(const Reading& reading) {
+  std::lock_guard<std::mutex> lock(readingsMutex);
+  ready.push_back(reading);
+}
+
+void RunSummary::Collect(bool final) {
+  const auto noTone = [this](std::int64_t second) {
+    Reading reading;
+    reading.seconds = static_cast<double>(second);
+    Emit(reading);
+  };
+  if (tone != nullptr) {
+    for (const ToneTracker::Second& second : tone->TakeSeconds()) {
+      if (second.second < nextReading) {
+        continue;
+      }
+      for (; nextReading < second.second; ++nextReading) {
+        noTone(nextReading);
+      }
+      Reading reading;
+      reading.seconds = static_cast<double>(second.second);
+      reading.tone = second.values > 0;
+      reading.hertz = second.hertz;
+      reading.flutter = second.flutter;
+      const double against = nominal > 0.0 ? nominal : ToneTracker::NearestStandard(second.hertz);
+      reading.speedError = against > 0.0 ? 100.0 * (second.hertz - against) / against
+                                         : std::numeric_limits<double>::quiet_NaN();
+      Emit(reading);
+      nextReading = second.second + 1;
+    }
+  }
+  // Seconds no tone will speak for: with none followed, a while after them; at the end, all.
+  if (tone == nullptr || !tone->Measured()) {
+    const double now = static_cast<double>(position) / rate;
+    const double until = final ? now : now - kNoToneLag;
+    for (; static_cast<double>(nextReading) <= until; ++nextReading) {
+      noTone(nextReading);
+    }
+  }
+}
+
+std::string RunSummary::Report(std::int64_t lines) {
+  Finish();
   if (lines == 0 && blockCount == 0 && shortTones == 0 && unshownTones == 0) {
     return "No frequency measured.\n";
   }

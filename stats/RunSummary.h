@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,9 @@ class RunSummary {
       if (tone != nullptr && tone->Ended()) {
         EndTone();
       }
+      if (readings) {
+        Collect(false);
+      }
       if (gathered == window) {
         gathered = 0;
         if (tone == nullptr || tone->Missing()) {
@@ -56,9 +60,32 @@ class RunSummary {
     }
   }
 
+  /// The end of the input: it is taken as silent after its end, so that a tone that lasts to it
+  /// ends there. Report calls it.
+  void Finish();
+
   /// The figures, one "Name: value unit" line each: the table's line count, then a block per
   /// tone. With neither lines nor a tone, one line says that nothing was measured.
   std::string Report(std::int64_t lines);
+
+  /// A second of the input as a live display shows it: second k of the input runs from k - 1 to
+  /// k seconds. Where a tone was measured in it: its mean frequency then, the speed error against
+  /// the nominal frequency (NaN where none applies), and the weighted two-sigma figure over the
+  /// last 10 s of the tone (NaN until the weighting has settled), in percent.
+  struct Reading {
+    double seconds = 0.0;
+    bool tone = false;
+    double hertz = 0.0;
+    double speedError = 0.0;
+    double flutter = 0.0;
+  };
+  /// Asks for a reading of every second of the input, from the summary's own measurement.
+  void KeepReadings();
+  /// The readings ready since the last call; another thread may take them.
+  std::vector<Reading> TakeReadings();
+  /// A second's reading comes once the tone's figures have passed it, or, with no tone
+  /// followed, this long after it.
+  static constexpr double kNoToneLag = 1.0;
 
   /// Lines of the summary at most.
   static constexpr int kMostLines = 200;
@@ -69,6 +96,9 @@ class RunSummary {
  private:
   /// Looks for a tone in the window just gathered.
   void Look();
+  /// Turns the seconds the tone's figures have passed into readings; `final` at the input's end.
+  void Collect(bool final);
+  void Emit(const Reading& reading);
   /// Ends the tone followed; one that stepped hands on to the next.
   void EndTone();
   /// Follows a tone at `carrier` from `from` samples into the input, or from the oldest kept; it
@@ -102,6 +132,12 @@ class RunSummary {
   int blockLines = 0;
   std::int64_t shortTones = 0;
   std::int64_t unshownTones = 0;
+  bool finished = false;
+  // Readings: asked for or not, the next second to give, and those ready to be taken.
+  bool readings = false;
+  std::int64_t nextReading = 1;
+  std::mutex readingsMutex;
+  std::vector<Reading> ready;
 };
 
 }  // namespace wavfreq

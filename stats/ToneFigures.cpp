@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "dsp/SineInNoise.h"
 #include "dsp/Spectrum.h"
@@ -150,6 +151,11 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
   }
   ++settled;
   weightedMagnitudes.Add(std::fabs(weighted));
+  if (!recent.empty()) {
+    recent[recentAt] = std::fabs(weighted);
+    recentAt = recentAt + 1 == recent.size() ? 0 : recentAt + 1;
+    recentCount = std::min(recentCount + 1, recent.size());
+  }
   unweightedMagnitudes.Add(std::fabs(unweighted));
   sumWeightedSquares += weighted * weighted;
   sumUnweightedSquares += unweighted * unweighted;
@@ -242,15 +248,67 @@ void ToneFigures::TransformSegment() {
   ++segments;
 }
 
-double ToneFigures::NoiseCorrection(const LogHistogram& magnitudes, double power,
+double ToneFigures::NoiseCorrection(const LogHistogram::Bins& bins, double power,
                                     double noisePower) {
+  const double sine = SineInNoise::SineShare(bins.edges, bins.counts, power, power - noisePower);
+  return SineInNoise::NoiseCorrection(power, sine, noisePower);
+}
+
+double ToneFigures::HistogramCorrection(const LogHistogram& magnitudes, double power,
+                                        double noisePower) {
   // Noise below a thousandth of the power moves the figure as it would move noise's.
   if (!(noisePower > kSmallNoise * power)) {
     return std::sqrt(std::fmax(0.0, 1.0 - noisePower / power));
   }
-  const LogHistogram::Bins bins = magnitudes.Linear(kFitBins, 1.5 * magnitudes.Percentile(0.999));
-  const double sine = SineInNoise::SineShare(bins.edges, bins.counts, power, power - noisePower);
-  return SineInNoise::NoiseCorrection(power, sine, noisePower);
+  return NoiseCorrection(magnitudes.Linear(kFitBins, 1.5 * magnitudes.Percentile(0.999)), power,
+                         noisePower);
+}
+
+void ToneFigures::KeepRecent() {
+  recent.assign(static_cast<std::size_t>(kRecentSeconds * rate) + 1, 0.0);
+}
+
+double ToneFigures::RecentWeighted2Sigma() const {
+  if (recentCount < static_cast<std::size_t>(kShortestSeconds * rate) || count == 0) {
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+  std::vector<double> magnitudes(recent.begin(),
+                                 recent.begin() + static_cast<std::ptrdiff_t>(recentCount));
+  double power = 0.0;
+  for (double magnitude : magnitudes) {
+    power += magnitude * magnitude;
+  }
+  power /= static_cast<double>(magnitudes.size());
+  // The rank that covers 95 %, counted from 1, as the histograms' percentile takes it.
+  const std::size_t rank =
+      static_cast<std::size_t>(std::ceil(0.95 * static_cast<double>(magnitudes.size()))) - 1;
+  std::nth_element(magnitudes.begin(), magnitudes.begin() + static_cast<std::ptrdiff_t>(rank),
+                   magnitudes.end());
+  double figure = magnitudes[rank];
+  const double noise = noiseSums.seconds > 0.0 ? noiseSums.weighted / noiseSums.seconds : 0.0;
+  if (noise > kSmallNoise * power) {
+    // The histogram the noise model is fitted to, as the whole tone's.
+    const auto top =
+        magnitudes.begin() +
+        static_cast<std::ptrdiff_t>(std::min(
+            magnitudes.size() - 1,
+            static_cast<std::size_t>(std::ceil(0.999 * static_cast<double>(magnitudes.size()))) -
+                1));
+    std::nth_element(magnitudes.begin(), top, magnitudes.end());
+    LogHistogram::Bins bins;
+    const double width = 1.5 * *top / kFitBins;
+    bins.counts.assign(kFitBins, 0.0);
+    for (int k = 0; k <= kFitBins; ++k) {
+      bins.edges.push_back(k < kFitBins ? width * k : 1e300);
+    }
+    for (double magnitude : magnitudes) {
+      const double at = width > 0.0 ? std::floor(magnitude / width) : 0.0;
+      bins.counts[at < kFitBins ? static_cast<std::size_t>(at) : kFitBins - 1] += 1.0;
+    }
+    figure *= NoiseCorrection(bins, power, std::fmin(noise, power));
+  }
+  const double mean = origin + sumF / static_cast<double>(count);
+  return mean > 0.0 ? figure * 100.0 / mean : std::numeric_limits<double>::quiet_NaN();
 }
 
 ToneFigures::Figures ToneFigures::Compute() {
@@ -306,10 +364,10 @@ void ToneFigures::FlutterFigures(Figures& figures, double percent) const {
   figures.weightedRaw = weightedMagnitudes.Percentile(0.95) * percent;
   figures.unweightedRaw = unweightedMagnitudes.Percentile(0.95) * percent;
   figures.weighted2Sigma =
-      figures.weightedRaw * NoiseCorrection(weightedMagnitudes, weightedPower, weightedNoise);
+      figures.weightedRaw * HistogramCorrection(weightedMagnitudes, weightedPower, weightedNoise);
   figures.unweighted2Sigma =
       figures.unweightedRaw *
-      NoiseCorrection(unweightedMagnitudes, unweightedPower, unweightedNoise);
+      HistogramCorrection(unweightedMagnitudes, unweightedPower, unweightedNoise);
   figures.weightedRms = std::sqrt(weightedPower - weightedNoise) * percent;
 }
 

@@ -60,14 +60,25 @@ class ToneFigures {
   /// The figures so far. Once per tone: the noise's last second is taken into them.
   Figures Compute();
 
+  /// Keeps the weighted deviation of the last 10 s, for RecentWeighted2Sigma.
+  void KeepRecent();
+  /// The weighted two-sigma figure over the last 10 s of values that counted, in percent of the
+  /// mean so far, with the noise measured so far taken out; NaN until the weighting has settled
+  /// and 2 s of them are there.
+  double RecentWeighted2Sigma() const;
+  static constexpr double kRecentSeconds = 10.0;
+
  private:
   struct Peak {
     std::size_t bin;
     double lobe;
   };
   void AddToSpectrum(double weighted);
-  /// The factor that takes noise of `noisePower` out of a two-sigma figure.
-  static double NoiseCorrection(const LogHistogram& magnitudes, double power, double noisePower);
+  /// The factor that takes noise of `noisePower` out of a two-sigma figure of these magnitudes.
+  static double HistogramCorrection(const LogHistogram& magnitudes, double power,
+                                    double noisePower);
+  /// The same for magnitudes whose linear histogram is `bins`, where the noise is worth it.
+  static double NoiseCorrection(const LogHistogram::Bins& bins, double power, double noisePower);
   void TransformSegment();
   /// The two-sigma and RMS figures, with the noise the amplitude shows taken out.
   void FlutterFigures(Figures& figures, double percent) const;
@@ -108,6 +119,10 @@ class ToneFigures {
   LogHistogram unweightedMagnitudes;
   double sumWeightedSquares = 0.0;
   double sumUnweightedSquares = 0.0;
+  // The last kRecentSeconds of weighted magnitudes that counted, a ring, when kept.
+  std::vector<double> recent;
+  std::size_t recentAt = 0;
+  std::size_t recentCount = 0;
   // The noise's magnitudes in the seconds being measured: through the figures' filters, and
   // the amplitude's steps as they come, for the signal-to-noise ratio; the seconds of the tone
   // they stand for.

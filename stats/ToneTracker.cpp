@@ -34,7 +34,9 @@ constexpr std::int64_t kExpectedRefresh = 64;
 
 // The standard test frequencies: IEC 60386, DIN 45507 and AES6 (3150 Hz), NAB and JIS (3000 Hz),
 // the reference tones of test tapes and records, and mains.
-double NearestStandard(double mean) {
+}  // namespace
+
+double ToneTracker::NearestStandard(double mean) {
   const double standards[] = {3150.0, 3000.0, 1000.0, 400.0, 315.0, 60.0, 50.0};
   double nearest = 0.0;
   for (double standard : standards) {
@@ -45,6 +47,8 @@ double NearestStandard(double mean) {
   }
   return nearest;
 }
+
+namespace {
 
 // What the demodulator passes either side of the carrier: a neighbouring tone is kept at the
 // edge of its stop band, twice the pass band away.
@@ -283,7 +287,7 @@ void ToneTracker::Hold(const Value& value) {
   if (heldCount == held.size()) {
     const Value& oldest = held[oldestAt];
     if (oldest.index >= firstValid + trim) {
-      figures.Add(oldest.frequency, oldest.noise, oldest.bridged);
+      Feed(oldest);
     }
     oldestAt = oldestAt + 1 == held.size() ? 0 : oldestAt + 1;
     --heldCount;
@@ -298,10 +302,49 @@ void ToneTracker::End(std::int64_t last) {
   for (; heldCount > 0; --heldCount) {
     const Value& oldest = held[oldestAt];
     if (oldest.index <= last - trim && oldest.index >= firstValid + trim) {
-      figures.Add(oldest.frequency, oldest.noise, oldest.bridged);
+      Feed(oldest);
     }
     oldestAt = oldestAt + 1 == held.size() ? 0 : oldestAt + 1;
   }
+  // The second the tone ended in is over for it.
+  CloseSecond();
+}
+
+void ToneTracker::Feed(const Value& value) {
+  figures.Add(value.frequency, value.noise, value.bridged);
+  if (!readings) {
+    return;
+  }
+  // The second of the input the value falls in: (k - 1, k] is second k.
+  const std::int64_t second = static_cast<std::int64_t>(std::ceil(TimeOf(value.index)));
+  if (second != currentSecond.second) {
+    CloseSecond();
+    currentSecond = {second, 0.0, 0};
+  }
+  if (!value.bridged) {
+    currentSecond.sum += value.frequency;
+    ++currentSecond.values;
+  }
+}
+
+void ToneTracker::CloseSecond() {
+  if (readings && currentSecond.second > 0) {
+    Second done;
+    done.second = currentSecond.second;
+    done.values = currentSecond.values;
+    done.hertz = currentSecond.values > 0
+                     ? currentSecond.sum / static_cast<double>(currentSecond.values)
+                     : 0.0;
+    done.flutter = figures.RecentWeighted2Sigma();
+    seconds.push_back(done);
+  }
+  currentSecond = {};
+}
+
+std::vector<ToneTracker::Second> ToneTracker::TakeSeconds() {
+  std::vector<Second> done;
+  done.swap(seconds);
+  return done;
 }
 
 void ToneTracker::EndAtStep(std::int64_t value) {
@@ -361,11 +404,14 @@ bool ToneTracker::ReadsHigh(double raw, double figure, double noiseShare) {
          figure > raw * std::sqrt(kNoiseUncertainty * noiseShare);
 }
 
-std::string ToneTracker::Report(int number, double nominal) {
+void ToneTracker::Close() {
   if (!ended) {
-    // The input ended with the tone: its last values may hold a click or a cut.
     End(lastValid);
   }
+}
+
+std::string ToneTracker::Report(int number, double nominal) {
+  Close();
   const ToneFigures::Figures f = figures.Compute();
   std::string text;
   // Where the tone follows or meets a step, its block starts or ends at the step.

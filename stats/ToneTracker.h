@@ -69,6 +69,9 @@ class ToneTracker {
 
   /// After the input's last sample: silence as long as the filters need to give the tone's end.
   void Finish();
+  /// Ends the tone where it is, if it has not ended: its last values, which may hold a click or
+  /// a cut, count in no figure.
+  void Close();
 
   /// The tone is not there now.
   bool Missing() const { return missing > 0 || decided == 0; }
@@ -100,6 +103,27 @@ class ToneTracker {
   /// tone's mean (3150, 3000, 1000, 400, 315, 60 or 50 Hz) within 5 %.
   std::string Report(int number, double nominal);
 
+  /// A second of the input (second k runs from k - 1 to k) as far as the tone measured it: how
+  /// many of its values counted, their mean, and the weighted two-sigma figure over the last
+  /// 10 s of the tone then (NaN until the weighting has settled), in percent.
+  struct Second {
+    std::int64_t second = 0;
+    std::int64_t values = 0;
+    double hertz = 0.0;
+    double flutter = 0.0;
+  };
+  /// The seconds that the tone's figures have passed since the last call, once readings were
+  /// asked for: a live display's.
+  std::vector<Second> TakeSeconds();
+  void KeepReadings() {
+    readings = true;
+    figures.KeepRecent();
+  }
+
+  /// The standard test frequency nearest `mean` within 5 % (3150, 3000, 1000, 400, 315, 60 or
+  /// 50 Hz), or 0.
+  static double NearestStandard(double mean);
+
   /// Whether noise that made `noiseShare` of a two-sigma figure's power makes it read high, the
   /// figure `raw` before the noise was taken out and `figure` after: not where the figure lies
   /// at the measuring floor.
@@ -125,6 +149,9 @@ class ToneTracker {
   void TakeValid(std::int64_t index, double frequency, double noise);
   void TakeMissing(std::int64_t index);
   void Hold(const Value& value);
+  /// Gives the figures a value, and its second a share of it.
+  void Feed(const Value& value);
+  void CloseSecond();
   /// The `k`th held value, oldest first.
   Value& HeldAt(std::size_t k);
   /// Feeds the held values up to index `last` less the end's trim, and drops the rest.
@@ -190,6 +217,15 @@ class ToneTracker {
   std::vector<Value> resuming;   // valid values after a gap, until there are enough in a row
   std::size_t resumeValues = 1;  // half the coherence's run
   std::vector<Value> held;       // a ring of the last values decided
+  // The second of the input whose values the figures are taking, and the seconds done.
+  struct SecondSums {
+    std::int64_t second = 0;
+    double sum = 0.0;
+    std::int64_t values = 0;
+  };
+  SecondSums currentSecond;
+  std::vector<Second> seconds;
+  bool readings = false;
   std::size_t oldestAt = 0;
   std::size_t heldCount = 0;
 

@@ -10,8 +10,10 @@
 #include <fcntl.h>
 #include <io.h>
 #else
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 #endif
 
 namespace wavfreq {
@@ -66,9 +68,51 @@ int FileByteStream::Descriptor() const {
 #endif
 }
 
+bool FileByteStream::Ready() const {
+#ifdef _WIN32
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  DWORD available = 0;
+  // A pipe says what it holds; a console or anything else may always wait.
+  if (GetFileType(handle) == FILE_TYPE_PIPE) {
+    return PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr) == 0 || available > 0;
+  }
+  return false;
+#else
+  struct pollfd input = {fileno(file), POLLIN, 0};
+  return poll(&input, 1, 0) != 0;
+#endif
+}
+
+std::int64_t FileByteStream::ReadArrived(unsigned char* destination, std::int64_t size) {
+  if (beforeWait && !Ready()) {
+    beforeWait();
+  }
+  const unsigned limit = size > (1 << 30) ? (1u << 30) : static_cast<unsigned>(size);
+  for (;;) {
+#ifdef _WIN32
+    const int count = _read(_fileno(file), destination, limit);
+#else
+    const ssize_t count = ::read(fileno(file), destination, limit);
+#endif
+    // A signal that arrives while a pipe is awaited interrupts the read; reading again then
+    // finds whatever the signal's handler left the input at.
+    if (count < 0 && errno == EINTR) {
+      continue;
+    }
+    if (count < 0) {
+      return -1;
+    }
+    position += static_cast<std::uint64_t>(count);
+    return static_cast<std::int64_t>(count);
+  }
+}
+
 std::int64_t FileByteStream::Read(unsigned char* destination, std::int64_t size) {
   if (size <= 0) {
     return 0;
+  }
+  if (!seekable) {
+    return ReadArrived(destination, size);
   }
   std::size_t count = 0;
   for (;;) {

@@ -32,6 +32,10 @@ class WavFileReader {
   WavFileReader(const WavFileReader&) = delete;
   WavFileReader& operator=(const WavFileReader&) = delete;
 
+  /// Whether the bytes come from a stream, which ends where its writer stopped and whose next
+  /// frames may not have arrived yet.
+  bool IsStream() const { return file != nullptr && !file->IsSeekable(); }
+
   /// True when the next frame is in `Frame()`. False at the end of the data (`IsEndOfData()`
   /// set, no error) or on a read error (recorded in `ErrorInfo()`).
   bool ReadFrame() {

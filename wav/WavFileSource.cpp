@@ -62,6 +62,10 @@ int WavFileSource::ReadChannel(int channel, Sample* samples, int capacity) {
       UpdateReadable();
       break;
     }
+    // A stream's next frames may not have arrived: what has, goes to be measured first.
+    if (readable->IsStream()) {
+      break;
+    }
   }
   return done;
 }

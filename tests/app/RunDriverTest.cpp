@@ -243,7 +243,12 @@ TEST_F(RunDriverTest, ReadErrorEndsWithTheErrorLineAfterTheDots) {
             "\nError! (0) Error! Source failed.\n");
   EXPECT_EQ(script.samples.size(), 6u);
   // A source error keeps precedence over the writer's.
-  EXPECT_EQ(std::count(script.events.begin(), script.events.end(), "writer flushed"), 0);
+  script.writerFailsOnFlush = true;
+  script.samples.clear();
+  EXPECT_EQ(Measure({"in.wav", "out.txt"}), 3);
+  EXPECT_EQ(output,
+            "Sample rate: 4 Hz, 16-bit PCM, Channels: 2\nCurrent channel: 0\n.."
+            "\nError! (0) Error! Source failed.\n");
 }
 
 TEST_F(RunDriverTest, SignalStopsTheLoopAfterTheBlockAndKeepsWhatWasMeasured) {

@@ -43,6 +43,7 @@ const std::string kMoreOptions =
     "-1)\n"
     "-band:L-H - measures through a band-pass filter from L to H Hz (0 < L < H)\n"
     "-stats - prints the mean, drift, wow and flutter after the run\n"
+    "-live - shows the tone's frequency, speed error and wow and flutter once a second\n"
     "-nominal:F - takes the speed error against F Hz (default: the nearest standard test tone)\n"
     "- as <input.wav> reads standard input, as <output.txt> writes the table to standard output\n";
 

@@ -130,6 +130,27 @@ TEST(ToneFiguresTest, NoiseTheAmplitudeShowsIsTakenOut) {
               pure, 0.06 * pure);
 }
 
+TEST(ToneFiguresTest, TheLastTenSecondsReadAsATenSecondToneWould) {
+  // Sine wow whose depth changes halfway: the running figure follows the last 10 s, and reads
+  // as the whole figure of those 10 s does (both after the weighting has settled).
+  const auto wow = [](double t) {
+    return 3150.0 + (t < 20.0 ? 1.5 : 3.15) * std::sin(kTwoPi * 4.0 * t);
+  };
+  ToneFigures running(kRate, 200.0);
+  running.KeepRecent();
+  EXPECT_TRUE(std::isnan(running.RecentWeighted2Sigma()));
+  for (int i = 0; i < 32 * static_cast<int>(kRate); ++i) {
+    running.Add(wow(i / kRate), 0.0, false);
+  }
+  ToneFigures last(kRate, 200.0);
+  for (int i = static_cast<int>(19.5 * kRate); i < 32 * static_cast<int>(kRate); ++i) {
+    last.Add(wow(i / kRate), 0.0, false);
+  }
+  const double whole = last.Compute().weighted2Sigma;
+  EXPECT_NEAR(whole, 0.0997, 0.001);
+  EXPECT_NEAR(running.RecentWeighted2Sigma(), whole, 0.02 * whole);
+}
+
 TEST(ToneFiguresTest, NoiseAloneLeavesNoFlutterInAnyFigure) {
   // Amplitude and phase noise alike, as hiss adds them, on a steady tone.
   std::mt19937 random(9);
