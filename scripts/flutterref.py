@@ -34,6 +34,20 @@ def band(hertz, top=200.0):
     return s * s / (s * s + s * low / q + low * low) * high * high / (s * s + s * high / q + high * high)
 
 
+def instantaneous(samples, rate, limit=250.0):
+    """The tone's instantaneous frequency, in Hz, sample by sample (one fewer than the samples),
+    from the analytic signal of its own band."""
+    from scipy.signal import hilbert
+    x = numpy.asarray(samples, dtype=float)
+    x = x - x.mean()
+    spectrum = numpy.fft.rfft(x)
+    freqs = numpy.fft.rfftfreq(len(x), 1 / rate)
+    peak = freqs[numpy.argmax(abs(spectrum))]
+    spectrum[abs(freqs - peak) > max(limit * 1.5, 0.3 * peak)] = 0
+    analytic = hilbert(numpy.fft.irfft(spectrum, len(x)))
+    return numpy.diff(numpy.unwrap(numpy.angle(analytic))) * rate / (2 * numpy.pi)
+
+
 def measure(samples, rate, start, end, settle=2.55, limit=250.0, top=200.0):
     """Mean frequency (Hz), weighted and unweighted two-sigma and weighted RMS (percent) of the
     tone from `start` to `end` seconds into `samples`; the flutter figures from `settle` seconds
