@@ -19,6 +19,26 @@ Biquad Biquad::FromAnalog(const double p[3], const double q[3], double sampleRat
   return section;
 }
 
+namespace {
+
+constexpr double kButterworthQ = 0.70710678118654752;
+
+}  // namespace
+
+Biquad Biquad::LowPass(double hertz, double sampleRate) {
+  const double corner = Warp(hertz, sampleRate);
+  const double top[3] = {0.0, 0.0, corner * corner};
+  const double bottom[3] = {1.0, corner / kButterworthQ, corner * corner};
+  return FromAnalog(top, bottom, sampleRate);
+}
+
+Biquad Biquad::HighPass(double hertz, double sampleRate) {
+  const double corner = Warp(hertz, sampleRate);
+  const double top[3] = {1.0, 0.0, 0.0};
+  const double bottom[3] = {1.0, corner / kButterworthQ, corner * corner};
+  return FromAnalog(top, bottom, sampleRate);
+}
+
 Biquad Biquad::FromCoefficients(double b0, double b1, double b2, double a1, double a2) {
   Biquad section;
   section.b0 = b0;

@@ -15,6 +15,10 @@ class Biquad {
   /// (p[0] s^2 + p[1] s + p[2]) / (q[0] s^2 + q[1] s + q[2]), s in radians per second. Corner
   /// frequencies in it should come from Warp.
   static Biquad FromAnalog(const double p[3], const double q[3], double sampleRate);
+  /// Second-order Butterworth low-pass and high-pass sections with their corner at `hertz`: at
+  /// any frequency the two gains' squares add up to 1.
+  static Biquad LowPass(double hertz, double sampleRate);
+  static Biquad HighPass(double hertz, double sampleRate);
   /// The section with these coefficients of y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2.
   static Biquad FromCoefficients(double b0, double b1, double b2, double a1, double a2);
   /// The analog corner, in radians per second, that the bilinear transform at `sampleRate` maps

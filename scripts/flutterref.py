@@ -34,6 +34,13 @@ def band(hertz, top=200.0):
     return s * s / (s * s + s * low / q + low * low) * high * high / (s * s + s * high / q + high * high)
 
 
+def butterworth(hertz, corner, high):
+    """A second-order Butterworth low-pass (or, `high`, high-pass) at `corner` Hz, analog,
+    complex: the low-pass's and the high-pass's squared magnitudes add up to 1."""
+    s = 2j * numpy.pi * numpy.asarray(hertz, dtype=float) / (2 * numpy.pi * corner)
+    return (s * s if high else 1.0) / (s * s + numpy.sqrt(2) * s + 1)
+
+
 def instantaneous(samples, rate, limit=250.0):
     """The tone's instantaneous frequency, in Hz, sample by sample (one fewer than the samples),
     from the analytic signal of its own band."""
@@ -48,13 +55,13 @@ def instantaneous(samples, rate, limit=250.0):
     return numpy.diff(numpy.unwrap(numpy.angle(analytic))) * rate / (2 * numpy.pi)
 
 
-def measure(samples, rate, start, end, settle=2.55, limit=250.0, top=200.0):
-    """Mean frequency (Hz), weighted and unweighted two-sigma and weighted RMS (percent) of the
-    tone from `start` to `end` seconds into `samples`; the flutter figures from `settle` seconds
-    after `start`, as a meter that starts at `start` gives them once its filters have settled.
-    The samples should run on a few seconds either side, so that neither the transforms' wrap
-    nor a filter's start enters the figures. The deviation is kept to `limit` Hz, a meter's
-    demodulator band."""
+def measure(samples, rate, start, end, settle=2.55, limit=250.0, top=200.0, drift_settle=10.05):
+    """Mean frequency (Hz), weighted and unweighted two-sigma, weighted RMS and the figures by band
+    (percent) of the tone from `start` to `end` seconds into `samples`; the flutter figures from
+    `settle` seconds after `start`, as a meter that starts at `start` gives them once its filters
+    have settled. The samples should run on a few seconds either side, so that neither the
+    transforms' wrap nor a filter's start enters the figures. The deviation is kept to `limit`
+    Hz, a meter's demodulator band."""
     from scipy.signal import hilbert
     x = numpy.asarray(samples, dtype=float)
     x = x - x.mean()
@@ -82,4 +89,21 @@ def measure(samples, rate, start, end, settle=2.55, limit=250.0, top=200.0):
         figures[name] = numpy.percentile(abs(series), 95)
         if name == "weighted":
             figures["rms"] = numpy.sqrt(numpy.mean(series ** 2))
+    # The figures by band: RMS of the deviation through each band's analog response, wow and
+    # flutter split at 6 Hz; drift from 0.05 to 0.5 Hz, from `drift_settle` seconds after
+    # `start` as a meter's slower filters give it; the unweighted deviation's peak to peak.
+    bands = {"unweighted_rms": lambda f: band(f, top),
+             "weighted_wow": lambda f: weighting(f) * butterworth(f, 6.0, False),
+             "weighted_flutter": lambda f: weighting(f) * butterworth(f, 6.0, True),
+             "unweighted_wow": lambda f: band(f, top) * butterworth(f, 6.0, False),
+             "unweighted_flutter": lambda f: band(f, top) * butterworth(f, 6.0, True),
+             "drift": lambda f: butterworth(f, 0.05, True) * butterworth(f, 0.5, False)}
+    for name, response in bands.items():
+        shaped = numpy.zeros_like(spectrum)
+        shaped[inside] = spectrum[inside] * response(freqs[inside])
+        series = numpy.fft.irfft(shaped, len(deviation)) * 100.0
+        series = series[int((start + drift_settle) * rate):last] if name == "drift" else series[counted]
+        figures[name] = numpy.sqrt(numpy.mean(series ** 2))
+        if name == "unweighted_rms":
+            figures["peak_to_peak"] = series.max() - series.min()
     return figures

@@ -33,6 +33,10 @@ constexpr std::size_t kFewestNoiseValues = 8;
 // The histogram the noise model is fitted to: 64 bins of equal width.
 constexpr int kFitBins = 64;
 constexpr double kSmallNoise = 1e-3;
+// Wow below the split, flutter above it; drift from 0.05 to 0.5 Hz, once its filter has settled.
+constexpr double kWowFlutterSplitHz = 6.0;
+constexpr double kDriftLowHz = 0.05;
+constexpr double kDriftHighHz = 0.5;
 // A component is shown down to half the figure's last digit, and to a tenth of the strongest.
 constexpr double kSmallestShare = 0.0005;
 constexpr double kWeakestOfStrongest = 0.1;
@@ -65,6 +69,14 @@ ToneFigures::ToneFigures(double seriesRate, double bandTop)
   noiseSettle = static_cast<std::int64_t>(kNoiseSettleSeconds * seriesRate + 0.5);
   noiseWholeValues = static_cast<std::int64_t>(kNoiseWholeSeconds * seriesRate);
   settleValues = static_cast<std::int64_t>(kSettleSeconds * seriesRate);
+  driftSettleValues = static_cast<std::int64_t>(kDriftSettleSeconds * seriesRate);
+  driftShortestValues = static_cast<std::int64_t>(kDriftShortestSeconds * seriesRate);
+  weightedSplit = BandSplit(kWowFlutterSplitHz, seriesRate);
+  unweightedSplit = weightedSplit;
+  noiseWeightedSplit = weightedSplit;
+  noiseUnweightedSplit = weightedSplit;
+  driftAbove = Biquad::HighPass(kDriftLowHz, seriesRate);
+  driftBelow = Biquad::LowPass(kDriftHighHz, seriesRate);
   interval = 1.0 / seriesRate;
   // c(f) sinc(f / rate) = 1 at f = rate / 5 with c(f) = (1 + 2a) - 2a cos(2 pi f / rate): the
   // series' averaging undone to within 0.3 % below a fifth of its rate.
@@ -90,7 +102,7 @@ ToneFigures::ToneFigures(double seriesRate, double bandTop)
   }
 }
 
-void ToneFigures::Add(double frequency, double noise, bool bridged) {
+void ToneFigures::Add(double frequency, double noise, bool bridged, bool nearLevelStep) {
   if (seen == 0) {
     origin = frequency;
   }
@@ -98,6 +110,15 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
   const double corrected = correction.Next(deviation);
   const double weighted = weighting.Process(corrected);
   const double unweighted = band.Process(corrected);
+  const BandSplit::Parts weightedParts = weightedSplit.Process(weighted);
+  const BandSplit::Parts unweightedParts = unweightedSplit.Process(unweighted);
+  const double drift = driftBelow.Process(driftAbove.Process(corrected));
+  const double bands[kBands] = {weighted,
+                                unweighted,
+                                weightedParts.below,
+                                weightedParts.above,
+                                unweightedParts.below,
+                                unweightedParts.above};
   // The noise is measured all through the first minute, where its estimate needs every value,
   // then sampled: a second of every four, its filters started afresh each time. Each second
   // measured gives the noise's power there, so that noise that changes along the tone (as it does
@@ -111,15 +132,23 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
       noiseCut.Reset();
       noiseWeighting.Reset();
       noiseBand.Reset();
+      noiseWeightedSplit.Reset();
+      noiseUnweightedSplit.Reset();
     }
     const double cleared = noiseCut.Process(noiseCorrection.Next(noise));
     const double noiseWeighted = noiseWeighting.Process(cleared);
     const double noiseUnweighted = noiseBand.Process(cleared);
+    const BandSplit::Parts weightedNoise = noiseWeightedSplit.Process(noiseWeighted);
+    const BandSplit::Parts unweightedNoise = noiseUnweightedSplit.Process(noiseUnweighted);
     const bool settledNoise = whole ? seen >= noiseSettle : noisePhase >= noiseSettle;
     if (!bridged) {
       if (settledNoise) {
-        second.weighted.push_back(std::fabs(noiseWeighted));
-        second.unweighted.push_back(std::fabs(noiseUnweighted));
+        const double noises[kBands] = {noiseWeighted,         noiseUnweighted,
+                                       weightedNoise.below,   weightedNoise.above,
+                                       unweightedNoise.below, unweightedNoise.above};
+        for (int b = 0; b < kBands; ++b) {
+          second.bands[b].push_back(std::fabs(noises[b]));
+        }
       }
       // No step is known where the value before did not count: those are left out.
       if (noise != 0.0) {
@@ -135,6 +164,10 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
   }
   const double t = static_cast<double>(seen) * interval;
   ++seen;
+  if (!bridged && seen > driftSettleValues) {
+    ++driftCount;
+    driftSquares += drift * drift;
+  }
   if (!bridged) {
     ++count;
     sumT += t;
@@ -157,8 +190,13 @@ void ToneFigures::Add(double frequency, double noise, bool bridged) {
     recentCount = std::min(recentCount + 1, recent.size());
   }
   unweightedMagnitudes.Add(std::fabs(unweighted));
-  sumWeightedSquares += weighted * weighted;
-  sumUnweightedSquares += unweighted * unweighted;
+  for (int b = 0; b < kBands; ++b) {
+    squares[b] += bands[b] * bands[b];
+  }
+  if (!nearLevelStep) {
+    lowest = std::fmin(lowest, unweighted);
+    highest = std::fmax(highest, unweighted);
+  }
 }
 
 double ToneFigures::Second::Power(std::vector<double>& magnitudes) {
@@ -172,17 +210,19 @@ double ToneFigures::Second::Power(std::vector<double>& magnitudes) {
 
 void ToneFigures::CloseSecond() {
   const double weight = second.weight > 0.0 ? second.weight : 1.0;
-  if (second.weighted.size() >= kFewestNoiseValues) {
-    noiseSums.weighted += weight * Second::Power(second.weighted);
-    noiseSums.unweighted += weight * Second::Power(second.unweighted);
+  if (second.bands[kWeighted].size() >= kFewestNoiseValues) {
+    for (int b = 0; b < kBands; ++b) {
+      noiseSums.bands[b] += weight * Second::Power(second.bands[b]);
+    }
     noiseSums.seconds += weight;
   }
   if (second.steps.size() >= kFewestNoiseValues) {
     noiseSums.steps += weight * Second::Power(second.steps);
     noiseSums.stepSeconds += weight;
   }
-  second.weighted.clear();
-  second.unweighted.clear();
+  for (std::vector<double>& magnitudes : second.bands) {
+    magnitudes.clear();
+  }
   second.steps.clear();
   second.weight = 0.0;
   second.count = 0;
@@ -285,7 +325,8 @@ double ToneFigures::RecentWeighted2Sigma() const {
   std::nth_element(magnitudes.begin(), magnitudes.begin() + static_cast<std::ptrdiff_t>(rank),
                    magnitudes.end());
   double figure = magnitudes[rank];
-  const double noise = noiseSums.seconds > 0.0 ? noiseSums.weighted / noiseSums.seconds : 0.0;
+  const double noise =
+      noiseSums.seconds > 0.0 ? noiseSums.bands[kWeighted] / noiseSums.seconds : 0.0;
   if (noise > kSmallNoise * power) {
     // The histogram the noise model is fitted to, as the whole tone's.
     const auto top =
@@ -355,10 +396,18 @@ void ToneFigures::FlutterFigures(Figures& figures, double percent) const {
   // to the magnitudes' histogram.
   const double values = static_cast<double>(settled);
   const double seconds = noiseSums.seconds > 0.0 ? noiseSums.seconds : 1.0;
-  const double weightedPower = sumWeightedSquares / values;
-  const double unweightedPower = sumUnweightedSquares / values;
-  const double weightedNoise = std::fmin(weightedPower, noiseSums.weighted / seconds);
-  const double unweightedNoise = std::fmin(unweightedPower, noiseSums.unweighted / seconds);
+  double power[kBands];
+  double noise[kBands];
+  double rms[kBands];
+  for (int b = 0; b < kBands; ++b) {
+    power[b] = squares[b] / values;
+    noise[b] = std::fmin(power[b], noiseSums.bands[b] / seconds);
+    rms[b] = std::sqrt(power[b] - noise[b]) * percent;
+  }
+  const double weightedPower = power[kWeighted];
+  const double unweightedPower = power[kUnweighted];
+  const double weightedNoise = noise[kWeighted];
+  const double unweightedNoise = noise[kUnweighted];
   figures.weightedNoiseShare = weightedPower > 0.0 ? weightedNoise / weightedPower : 0.0;
   figures.unweightedNoiseShare = unweightedPower > 0.0 ? unweightedNoise / unweightedPower : 0.0;
   figures.weightedRaw = weightedMagnitudes.Percentile(0.95) * percent;
@@ -368,7 +417,17 @@ void ToneFigures::FlutterFigures(Figures& figures, double percent) const {
   figures.unweighted2Sigma =
       figures.unweightedRaw *
       HistogramCorrection(unweightedMagnitudes, unweightedPower, unweightedNoise);
-  figures.weightedRms = std::sqrt(weightedPower - weightedNoise) * percent;
+  figures.weightedRms = rms[kWeighted];
+  figures.unweightedRms = rms[kUnweighted];
+  figures.weightedWowRms = rms[kWeightedWow];
+  figures.weightedFlutterRms = rms[kWeightedFlutter];
+  figures.unweightedWowRms = rms[kUnweightedWow];
+  figures.unweightedFlutterRms = rms[kUnweightedFlutter];
+  figures.peakToPeak = (highest - lowest) * percent;
+  figures.driftMeasured = driftCount >= driftShortestValues;
+  figures.driftRms = figures.driftMeasured
+                         ? std::sqrt(driftSquares / static_cast<double>(driftCount)) * percent
+                         : 0.0;
 }
 
 std::vector<ToneFigures::Peak> ToneFigures::SpectrumPeaks(std::size_t half) const {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "dsp/BandSplit.h"
 #include "dsp/Fft.h"
 #include "dsp/FlutterBand.h"
 #include "dsp/FlutterWeighting.h"
@@ -24,13 +26,17 @@ class ToneFigures {
 
   /// The next value of the series, in hertz, with the tone's amplitude noise at that value turned
   /// into hertz the same way (0 where there is none). A `bridged` value stands in for a stretch
-  /// where the tone dropped out: it keeps the filters going but counts in no figure.
-  void Add(double frequency, double noise, bool bridged);
+  /// where the tone dropped out: it keeps the filters going but counts in no figure. A value
+  /// `nearLevelStep` counts in every figure but the peak-to-peak, which one value can make.
+  void Add(double frequency, double noise, bool bridged, bool nearLevelStep = false);
 
   /// Seconds of series after which the filters have settled and the flutter figures count.
   static constexpr double kSettleSeconds = 2.5;
   /// Seconds of settled series the flutter figures need.
   static constexpr double kShortestSeconds = 2.0;
+  /// Seconds until drift's filters have settled, and the seconds of it the drift figure needs.
+  static constexpr double kDriftSettleSeconds = 10.0;
+  static constexpr double kDriftShortestSeconds = 20.0;
 
   struct Component {
     double hertz;
@@ -46,6 +52,17 @@ class ToneFigures {
     double weighted2Sigma = 0.0;    // percent
     double unweighted2Sigma = 0.0;  // percent
     double weightedRms = 0.0;       // percent
+    // RMS figures of the bands, in percent: unweighted 0.5 to 200 Hz; weighted and unweighted
+    // wow (below 6 Hz) and flutter (above 6 Hz), whose powers add up to the whole's; drift, 0.05
+    // to 0.5 Hz, where the tone is long enough; and the peak-to-peak of the unweighted deviation.
+    double unweightedRms = 0.0;
+    double weightedWowRms = 0.0;
+    double weightedFlutterRms = 0.0;
+    double unweightedWowRms = 0.0;
+    double unweightedFlutterRms = 0.0;
+    bool driftMeasured = false;
+    double driftRms = 0.0;
+    double peakToPeak = 0.0;
     // The two-sigma figures as the series gives them, before the noise is taken out, and the
     // share of their power that the noise made.
     double weightedRaw = 0.0;
@@ -117,8 +134,31 @@ class ToneFigures {
   std::int64_t settled = 0;
   LogHistogram weightedMagnitudes;
   LogHistogram unweightedMagnitudes;
-  double sumWeightedSquares = 0.0;
-  double sumUnweightedSquares = 0.0;
+  // The figures' bands: weighted and unweighted, and each split into wow and flutter at 6 Hz,
+  // with their filters, their noise's, and the sums of their squares.
+  enum Band {
+    kWeighted,
+    kUnweighted,
+    kWeightedWow,
+    kWeightedFlutter,
+    kUnweightedWow,
+    kUnweightedFlutter,
+    kBands
+  };
+  BandSplit weightedSplit;
+  BandSplit unweightedSplit;
+  BandSplit noiseWeightedSplit;
+  BandSplit noiseUnweightedSplit;
+  double squares[kBands] = {};
+  double lowest = std::numeric_limits<double>::infinity();  // of the unweighted deviation
+  double highest = -std::numeric_limits<double>::infinity();
+  // Drift, 0.05 to 0.5 Hz, counted once its filters have settled.
+  Biquad driftAbove;
+  Biquad driftBelow;
+  std::int64_t driftSettleValues = 0;
+  std::int64_t driftShortestValues = 0;
+  std::int64_t driftCount = 0;
+  double driftSquares = 0.0;
   // The last kRecentSeconds of weighted magnitudes that counted, a ring, when kept.
   std::vector<double> recent;
   std::size_t recentAt = 0;
@@ -127,8 +167,7 @@ class ToneFigures {
   // the amplitude's steps as they come, for the signal-to-noise ratio; the seconds of the tone
   // they stand for.
   struct Second {
-    std::vector<double> weighted;
-    std::vector<double> unweighted;
+    std::vector<double> bands[kBands];
     std::vector<double> steps;
     double weight = 0.0;
     int count = 0;
@@ -138,8 +177,7 @@ class ToneFigures {
   Second second;
   // The seconds' noise powers, each weighted by the seconds it stands for.
   struct NoiseSums {
-    double weighted = 0.0;
-    double unweighted = 0.0;
+    double bands[kBands] = {};
     double seconds = 0.0;
     double steps = 0.0;
     double stepSeconds = 0.0;

@@ -15,6 +15,8 @@ namespace {
 constexpr double kCoherenceSeconds = 0.015;
 constexpr int kShortestCoherence = 10;
 constexpr double kTrimSeconds = 0.05;
+// A value whose amplitude is this far from the tone's level around it is at a change of level.
+constexpr double kLevelStep = 1.5;
 constexpr double kBridgeSeconds = 1.0;
 constexpr double kReferenceSeconds = 1.0;
 constexpr double kPoorSignalToNoiseDb = 30.0;
@@ -214,6 +216,8 @@ void ToneTracker::Decide(std::int64_t value, const Pending& taken, double localA
                            ? (taken.amplitude - lastAmplitude) / localAmplitude * radiansToHertz
                            : 0.0;
   lastAmplitude = taken.amplitude;
+  const bool levelStep = localAmplitude > 0.0 && (taken.amplitude > kLevelStep * localAmplitude ||
+                                                  taken.amplitude * kLevelStep < localAmplitude);
   reference += (taken.frequency - reference) * referenceStep;
   if (value % kExpectedRefresh == 0) {
     Expect(reference);
@@ -224,7 +228,7 @@ void ToneTracker::Decide(std::int64_t value, const Pending& taken, double localA
   sumAmplitude += taken.amplitude;
   // Where the tone begins, or returns after a gap, it must stay a while: the onset of another
   // tone, or a click, can pass for it for a few values.
-  resuming.push_back({value, taken.frequency, noise, false});
+  resuming.push_back({value, taken.frequency, noise, false, levelStep});
   if ((missing > 0 || lastValid < 0) && resuming.size() < resumeValues) {
     return;
   }
@@ -234,12 +238,20 @@ void ToneTracker::Decide(std::int64_t value, const Pending& taken, double localA
       EndAtStep(v.index);
       return;
     }
-    TakeValid(v.index, v.frequency, v.noise);
+    TakeValid(v);
   }
   resuming.clear();
 }
 
-void ToneTracker::TakeValid(std::int64_t value, double frequency, double noise) {
+void ToneTracker::TakeValid(const Value& taken) {
+  const std::int64_t value = taken.index;
+  const double frequency = taken.frequency;
+  if (taken.nearLevelStep) {
+    for (std::size_t k = heldCount; k > 0 && HeldAt(k - 1).index > value - trim; --k) {
+      HeldAt(k - 1).nearLevelStep = true;
+    }
+    levelStepUntil = value + trim;
+  }
   if (missing > 0 && lastValid >= 0) {
     // The tone is back after a gap short enough to bridge. The values at the gap's edges hold
     // the filter's view of a tone that stops and starts, not its speed: they are bridged too,
@@ -269,11 +281,11 @@ void ToneTracker::TakeValid(std::int64_t value, double frequency, double noise) 
       for (std::int64_t k = 1; k <= gap; ++k) {
         const double share = static_cast<double>(k) / static_cast<double>(gap + 1);
         Hold({anchor.index + k, anchor.frequency + (frequency - anchor.frequency) * share, 0.0,
-              true});
+              true, false});
       }
     }
   }
-  Hold({value, frequency, noise, false});
+  Hold({value, frequency, taken.noise, false, value < levelStepUntil});
 }
 
 ToneTracker::Value& ToneTracker::HeldAt(std::size_t k) {
@@ -311,7 +323,7 @@ void ToneTracker::End(std::int64_t last) {
 }
 
 void ToneTracker::Feed(const Value& value) {
-  figures.Add(value.frequency, value.noise, value.bridged);
+  figures.Add(value.frequency, value.noise, value.bridged, value.nearLevelStep);
   if (!readings) {
     return;
   }
@@ -454,12 +466,31 @@ std::string ToneTracker::Report(int number, double nominal) {
       }
       text += "\n";
     }
+    const auto percent = [&text](const char* name, double value) {
+      TextFormat::Append(text, "%s: %s %%\n", name, TextFormat::Fixed(value, 5).c_str());
+    };
+    percent("Unweighted wow and flutter (RMS, 0.5-200 Hz)", f.unweightedRms);
+    percent("Weighted wow (RMS, below 6 Hz)", f.weightedWowRms);
+    percent("Weighted flutter (RMS, above 6 Hz)", f.weightedFlutterRms);
+    percent("Unweighted wow (RMS, 0.5-6 Hz)", f.unweightedWowRms);
+    percent("Unweighted flutter (RMS, 6-200 Hz)", f.unweightedFlutterRms);
+    if (f.driftMeasured) {
+      percent("Drift (RMS, 0.05-0.5 Hz)", f.driftRms);
+    } else {
+      text += "Drift (RMS, 0.05-0.5 Hz): none (too short: drift needs 30 s of the tone)\n";
+    }
+    percent("Peak-to-peak deviation (0.5-200 Hz)", f.peakToPeak);
   } else {
     const char* reason = "none (too short: the weighting needs 4.5 s of the tone)";
-    TextFormat::Append(text, "Weighted wow and flutter (2-sigma): %s\n", reason);
-    TextFormat::Append(text, "Unweighted wow and flutter (2-sigma): %s\n", reason);
-    TextFormat::Append(text, "Weighted wow and flutter (RMS): %s\n", reason);
-    TextFormat::Append(text, "Modulation: %s\n", reason);
+    for (const char* name :
+         {"Weighted wow and flutter (2-sigma)", "Unweighted wow and flutter (2-sigma)",
+          "Weighted wow and flutter (RMS)", "Modulation",
+          "Unweighted wow and flutter (RMS, 0.5-200 Hz)", "Weighted wow (RMS, below 6 Hz)",
+          "Weighted flutter (RMS, above 6 Hz)", "Unweighted wow (RMS, 0.5-6 Hz)",
+          "Unweighted flutter (RMS, 6-200 Hz)", "Drift (RMS, 0.05-0.5 Hz)",
+          "Peak-to-peak deviation (0.5-200 Hz)"}) {
+      TextFormat::Append(text, "%s: %s\n", name, reason);
+    }
     TextFormat::Append(text, "Warning: the tone lasts %s s, too short for the flutter figures\n",
                        TextFormat::Fixed(f.span, 2).c_str());
   }

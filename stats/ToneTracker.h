@@ -142,11 +142,14 @@ class ToneTracker {
     double frequency;
     double noise;
     bool bridged;
+    // Near an abrupt change of the tone's level (a dropout's edges), where the demodulator's
+    // view of the phase jumps for a few values: left out of the peak-to-peak.
+    bool nearLevelStep = false;
   };
 
   void Take(double re, double im, std::int64_t pairs);
   void Decide(std::int64_t index, const Pending& value, double localAmplitude);
-  void TakeValid(std::int64_t index, double frequency, double noise);
+  void TakeValid(const Value& value);
   void TakeMissing(std::int64_t index);
   void Hold(const Value& value);
   /// Gives the figures a value, and its second a share of it.
@@ -213,6 +216,7 @@ class ToneTracker {
   bool bridging = false;
   Value anchor{-1, 0.0, 0.0, true};
   std::int64_t edgeUntil = 0;
+  std::int64_t levelStepUntil = 0;
 
   std::vector<Value> resuming;   // valid values after a gap, until there are enough in a row
   std::size_t resumeValues = 1;  // half the coherence's run

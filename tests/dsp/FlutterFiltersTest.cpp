@@ -5,6 +5,7 @@
 #include <cmath>
 #include <random>
 
+#include "dsp/BandSplit.h"
 #include "dsp/FlutterBand.h"
 #include "dsp/FlutterWeighting.h"
 #include "dsp/LogHistogram.h"
@@ -100,6 +101,37 @@ TEST(FlutterFiltersTest, HistogramPercentilesHoldTheirResolution) {
   EXPECT_NEAR(histogram.Percentile(0.5), 0.05, 0.05 * 0.0007);
   EXPECT_LT(histogram.Percentile(1e-9), 1e-11);
   EXPECT_GT(histogram.Percentile(1.0), 6e4);
+}
+
+TEST(FlutterFiltersTest, BandSplitsPowersAddUpToTheWhole) {
+  // Whatever the spectrum: white noise, and sines on either side of the corner and at it.
+  const double rate = 600.0;
+  std::mt19937 random(5);
+  std::normal_distribution<double> gauss(0.0, 1.0);
+  const auto split = [&](const auto& signal, double shares[2]) {
+    BandSplit bands(6.0, rate);
+    double whole = 0.0;
+    double below = 0.0;
+    double above = 0.0;
+    for (int i = 0; i < 600000; ++i) {
+      const double x = signal(i / rate);
+      const BandSplit::Parts parts = bands.Process(x);
+      whole += x * x;
+      below += parts.below * parts.below;
+      above += parts.above * parts.above;
+    }
+    shares[0] = below / whole;
+    shares[1] = above / whole;
+  };
+  double shares[2];
+  split([&](double) { return gauss(random); }, shares);
+  EXPECT_NEAR(shares[0] + shares[1], 1.0, 0.01);
+  for (const double hertz : {0.5, 2.0, 6.0, 20.0, 150.0}) {
+    split([&](double t) { return std::sin(2.0 * Turns::kPi * hertz * t); }, shares);
+    EXPECT_NEAR(shares[0] + shares[1], 1.0, 0.002) << hertz;
+    // A Butterworth pair: 1 / (1 + (f / 6)^4) of the power below.
+    EXPECT_NEAR(shares[0], 1.0 / (1.0 + std::pow(hertz / 6.0, 4.0)), 0.002) << hertz;
+  }
 }
 
 }  // namespace

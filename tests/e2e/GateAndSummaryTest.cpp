@@ -84,26 +84,26 @@ TEST_F(GateAndSummaryTest, EachToneHasABlockThatTheTableOptionsDoNotChange) {
   for (std::string line; std::getline(in, line);) {
     names.push_back(line.substr(0, line.find(": ")));
   }
-  const std::vector<std::string> expected = {"Lines",
-                                             "Tone 1",
-                                             "Mean frequency",
-                                             "Speed error",
-                                             "Drift",
-                                             "Drift over the run",
-                                             kWeighted,
-                                             "Unweighted wow and flutter (2-sigma)",
-                                             "Weighted wow and flutter (RMS)",
-                                             "Modulation",
-                                             "Tone 2",
-                                             "Mean frequency",
-                                             "Speed error",
-                                             "Drift",
-                                             "Drift over the run",
-                                             kWeighted,
-                                             "Unweighted wow and flutter (2-sigma)",
-                                             "Weighted wow and flutter (RMS)",
-                                             "Modulation",
-                                             "Warning"};
+  const std::vector<std::string> block = {"Mean frequency",
+                                          "Speed error",
+                                          "Drift",
+                                          "Drift over the run",
+                                          kWeighted,
+                                          "Unweighted wow and flutter (2-sigma)",
+                                          "Weighted wow and flutter (RMS)",
+                                          "Modulation",
+                                          "Unweighted wow and flutter (RMS, 0.5-200 Hz)",
+                                          "Weighted wow (RMS, below 6 Hz)",
+                                          "Weighted flutter (RMS, above 6 Hz)",
+                                          "Unweighted wow (RMS, 0.5-6 Hz)",
+                                          "Unweighted flutter (RMS, 6-200 Hz)",
+                                          "Drift (RMS, 0.05-0.5 Hz)",
+                                          "Peak-to-peak deviation (0.5-200 Hz)"};
+  std::vector<std::string> expected = {"Lines", "Tone 1"};
+  expected.insert(expected.end(), block.begin(), block.end());
+  expected.push_back("Tone 2");
+  expected.insert(expected.end(), block.begin(), block.end());
+  expected.push_back("Warning");
   EXPECT_EQ(names, expected) << summary;
   // Each block's span, within 10 ms of where its tone starts and ends.
   double spans[4] = {};

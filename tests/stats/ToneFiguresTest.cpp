@@ -201,5 +201,69 @@ TEST(ToneFiguresTest, NoiseIsMeasuredAfterTheFirstMinuteToo) {
   EXPECT_NEAR(noisy.Compute().unweighted2Sigma, expected, 0.1 * expected);
 }
 
+TEST(ToneFiguresTest, FiguresByBandSplitAtSixHzAndAddUp) {
+  // 0.1 % at 2 Hz and 0.05 % at 20 Hz: wow below the split, flutter above, each as the
+  // Butterworth pair shares it out, and the halves' powers make the whole's.
+  const ToneFigures::Figures f = Measure(40, [](double t) {
+    return 3000.0 * (1.0 + 1e-3 * std::sin(kTwoPi * 2.0 * t) + 5e-4 * std::sin(kTwoPi * 20.0 * t));
+  });
+  // The Butterworth pair at 6 Hz, and the measuring band's high-pass at 0.5 Hz.
+  const auto below = [](double hertz) { return 1.0 / std::sqrt(1.0 + std::pow(hertz / 6.0, 4.0)); };
+  const auto above = [](double hertz) { return 1.0 / std::sqrt(1.0 + std::pow(6.0 / hertz, 4.0)); };
+  const double rms = 0.1 * (1.0 / std::sqrt(1.0 + std::pow(0.5 / 2.0, 4.0))) / std::sqrt(2.0);
+  const double fast = 0.05 / std::sqrt(2.0);
+  EXPECT_NEAR(f.unweightedRms, std::hypot(rms, fast), 0.001 * f.unweightedRms);
+  EXPECT_NEAR(f.unweightedWowRms, std::hypot(rms * below(2.0), fast * below(20.0)),
+              0.002 * f.unweightedWowRms);
+  EXPECT_NEAR(f.unweightedFlutterRms, std::hypot(rms * above(2.0), fast * above(20.0)),
+              0.003 * f.unweightedFlutterRms);
+  EXPECT_NEAR(std::hypot(f.weightedWowRms, f.weightedFlutterRms), f.weightedRms,
+              0.002 * f.weightedRms);
+  EXPECT_NEAR(f.weightedWowRms,
+              std::hypot(0.1 * FlutterWeighting::AnalogGain(2.0) * below(2.0),
+                         0.05 * FlutterWeighting::AnalogGain(20.0) * below(20.0)) /
+                  std::sqrt(2.0),
+              0.003 * f.weightedWowRms);
+  // What the drift's second-order low-pass at 0.5 Hz lets through of 2 Hz; the peaks of the two
+  // sines meet once in a while.
+  ASSERT_TRUE(f.driftMeasured);
+  EXPECT_NEAR(f.driftRms, 0.1 / std::sqrt(2.0) / std::sqrt(1.0 + std::pow(2.0 / 0.5, 4.0)),
+              0.03 * f.driftRms);
+  EXPECT_NEAR(f.peakToPeak, 0.3, 0.003);
+}
+
+TEST(ToneFiguresTest, DriftNeedsThirtySecondsOfTheTone) {
+  // 0.1 % at 0.2 Hz, which the 0.5-200 Hz band all but leaves out.
+  const auto slow = [](double t) { return 1000.0 * (1.0 + 1e-3 * std::sin(kTwoPi * 0.2 * t)); };
+  EXPECT_FALSE(Measure(29.5, slow).driftMeasured);
+  const ToneFigures::Figures f = Measure(60, slow);
+  ASSERT_TRUE(f.driftMeasured);
+  // The 0.05-0.5 Hz band's gain at 0.2 Hz.
+  const double gain =
+      1.0 / std::sqrt((1.0 + std::pow(0.05 / 0.2, 4.0)) * (1.0 + std::pow(0.2 / 0.5, 4.0)));
+  EXPECT_NEAR(f.driftRms, 0.1 / std::sqrt(2.0) * gain, 0.01 * f.driftRms);
+  EXPECT_LT(f.unweightedRms, 0.2 * f.driftRms);
+}
+
+TEST(ToneFiguresTest, PeakToPeakLeavesOutValuesAtALevelStep) {
+  // A dropout's edge shakes the demodulator's phase for a few values: those are marked and
+  // count in every figure but the peak-to-peak.
+  ToneFigures marked(kRate, 200.0);
+  ToneFigures unmarked(kRate, 200.0);
+  for (int i = 0; i < 10 * static_cast<int>(kRate); ++i) {
+    const bool glitch = i >= 4000 && i < 4003;
+    const bool edge = i >= 3970 && i < 4033;
+    const double hertz =
+        3150.0 * (1.0 + 1e-3 * std::sin(kTwoPi * 4.0 * i / kRate)) + (glitch ? 20.0 : 0.0);
+    marked.Add(hertz, 0.0, false, edge);
+    unmarked.Add(hertz, 0.0, false);
+  }
+  const ToneFigures::Figures kept = marked.Compute();
+  // What the band's high-pass spreads of the glitch over the values after it is all that shows.
+  EXPECT_NEAR(kept.peakToPeak, 0.2, 0.01);
+  EXPECT_GT(unmarked.Compute().peakToPeak, 0.25);
+  EXPECT_EQ(kept.weightedRms, unmarked.Compute().weightedRms);
+}
+
 }  // namespace
 }  // namespace wavfreq
