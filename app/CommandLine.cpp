@@ -70,7 +70,10 @@ bool CommandLine::ParseBand(const char* text, int& low, int& high) {
   return ParseDigits(c, high) && *c == '\0' && low > 0 && low < high;
 }
 
-bool CommandLine::ParseHertz(const char* text, double& hertz) {
+namespace {
+
+// Decimal digits with at most one point, above 0 and below `limit`.
+bool ParseDecimal(const char* text, double limit, double& value) {
   int digits = 0;
   int points = 0;
   for (const char* c = text; *c != '\0'; ++c) {
@@ -87,8 +90,18 @@ bool CommandLine::ParseHertz(const char* text, double& hertz) {
   }
   // Only digits and one point are left, which strtod reads the same in every locale that keeps
   // '.' as its decimal point; the program never changes the "C" locale.
-  hertz = std::strtod(text, nullptr);
-  return hertz > 0.0 && hertz < 1e9;
+  value = std::strtod(text, nullptr);
+  return value > 0.0 && value < limit;
+}
+
+}  // namespace
+
+bool CommandLine::ParseHertz(const char* text, double& hertz) {
+  return ParseDecimal(text, 1e9, hertz);
+}
+
+bool CommandLine::ParseRpm(const char* text, double& rpm) {
+  return ParseDecimal(text, 10000.0, rpm);
 }
 
 CommandLine CommandLine::Parse(int argc, const char* const* argv) {
@@ -129,6 +142,18 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
     } else if (HasPrefix(argument, "-nominal:")) {
       if (!ParseHertz(argument + 9, line.nominal)) {
         line.outcome = Outcome::kBadNominal;
+        return line;
+      }
+    } else if (HasPrefix(argument, "-rpm:")) {
+      if (!ParseRpm(argument + 5, line.rpm)) {
+        line.outcome = Outcome::kBadRpm;
+        return line;
+      }
+    } else if (HasPrefix(argument, "-report:")) {
+      line.reportPath = argument + 8;
+      // A report needs a file of its own: standard output carries the console or the table.
+      if (line.reportPath.empty() || IsStandardStream(line.reportPath)) {
+        line.outcome = Outcome::kBadReport;
         return line;
       }
     } else if (std::strcmp(argument, "-stats") == 0) {

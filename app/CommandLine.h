@@ -5,8 +5,8 @@
 namespace wavfreq {
 
 /// What the command line asks for:
-/// `[-ch:N] [-rate:R] [-out:K] [-gate:N] [-band:L-H] [-stats] [-live] [-nominal:F] <input.wav>
-/// <output.txt>`.
+/// `[-ch:N] [-rate:R] [-out:K] [-gate:N] [-band:L-H] [-stats] [-live] [-nominal:F] [-rpm:R]
+/// [-report:FILE] <input.wav> <output.txt>`.
 /// Options with values are matched by prefix and must stand before the two paths, which are always
 /// the last two arguments. A lone "-h", "--help" or "-?" asks for help, a lone "--version" for the
 /// banner.
@@ -20,6 +20,8 @@ class CommandLine {
     kBadGate,
     kBadBand,
     kBadNominal,
+    kBadRpm,
+    kBadReport,
     kHelp,
     kVersion
   };
@@ -40,6 +42,8 @@ class CommandLine {
   /// A frequency in hertz: decimal digits with at most one point, above 0 and below 10^9. False
   /// for anything else (signs, exponents, blanks, "inf").
   static bool ParseHertz(const char* text, double& hertz);
+  /// Turns a minute: decimal digits with at most one point, above 0 and below 10000.
+  static bool ParseRpm(const char* text, double& rpm);
 
   Outcome outcome = Outcome::kUsage;
   /// The argument that matched no option, for kUnknownOption.
@@ -69,6 +73,12 @@ class CommandLine {
   /// The frequency the speed error is taken against (`-nominal:F`); 0 for the nearest standard
   /// test frequency.
   double nominal = 0.0;
+  /// The turns a minute of the platter or capstan (`-rpm:R`); 0 for none.
+  double rpm = 0.0;
+  /// Where the report goes (`-report:FILE`); empty for none.
+  std::string reportPath;
+  /// Whether the run measures the summary: for the summary, the live readings or the report.
+  bool Summarises() const { return stats || live || !reportPath.empty(); }
 };
 
 }  // namespace wavfreq

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/ProductFactory.h"
+#include "app/ReportPage.h"
 
 namespace wavfreq {
 
@@ -30,6 +31,12 @@ void PrintMoreOptions(Console& console) {
   console.Print(
       "-nominal:F - takes the speed error against F Hz (default: the nearest standard test"
       " tone)\n");
+  console.Print(
+      "-rpm:R - gives the turns a minute of the platter or capstan: speed in rpm, the wow that"
+      " repeats each turn\n");
+  console.Print(
+      "-report:FILE - writes each tone's deviation, spectrum, histogram and figures to FILE, an"
+      " SVG picture\n");
   console.Print(
       "- as <input.wav> reads standard input, as <output.txt> writes the table to"
       " standard output\n");
@@ -84,6 +91,13 @@ int RunDriver::AnswerCommandLine(const CommandLine& line, const char* programNam
     case CommandLine::Outcome::kBadNominal:
       console.Print("Nominal frequency must be given as -nominal:F, in hertz above 0.\n");
       break;
+    case CommandLine::Outcome::kBadRpm:
+      console.Print(
+          "Speed must be given as -rpm:R, in revolutions per minute above 0 and below 10000.\n");
+      break;
+    case CommandLine::Outcome::kBadReport:
+      console.Print("Report must be given as -report:FILE, the path of a file.\n");
+      break;
     case CommandLine::Outcome::kRun:
       break;
   }
@@ -97,6 +111,27 @@ std::string RunDriver::BandRefusal(int sampleRate) {
   char message[128];
   std::snprintf(message, sizeof message, kBandAboveHalfTheRate, half.c_str());
   return message;
+}
+
+RunDriver::ReportFile RunDriver::OpenReport(const std::string& path) {
+  ReportFile file(std::fopen(path.c_str(), "wb"), &std::fclose);
+  return file;
+}
+
+int RunDriver::WriteReport(ReportFile& file, const std::string& input, RunSummary& summary) {
+  const std::string page = ReportPage::Render(
+      CommandLine::IsStandardStream(input) ? std::string("standard input") : input,
+      summary.TakePlots());
+  errno = 0;
+  const bool written = std::fwrite(page.data(), 1, page.size(), file.get()) == page.size();
+  const int writeError = errno;
+  // Closing flushes what is buffered: a full disk may show only there.
+  const bool closed = std::fclose(file.release()) == 0;
+  if (written && closed) {
+    return 0;
+  }
+  const int code = written ? errno : writeError;
+  return code != 0 ? code : EIO;
 }
 
 void RunDriver::PrintErrorLine(Console& console, int code, const char* message) {

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -78,10 +80,18 @@ class RunDriver {
   static constexpr const char* kOutputIsInput = "Output file must differ from input file.";
   static constexpr const char* kInterrupted = "Interrupted.";
   static constexpr const char* kOutOfMemory = "Out of memory for the summary.";
+  static constexpr const char* kReportIsTable = "Report file must differ from the result table.";
+  static constexpr const char* kCannotWriteReport = "Can not write the report file.";
   static constexpr const char* kBandAboveHalfTheRate =
       "Band must end below half the sample rate, %s Hz.";
 
  private:
+  using ReportFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+  /// The report's file, created (emptied) at the start so that a path that cannot be written
+  /// fails before the measurement; null where it cannot be.
+  static ReportFile OpenReport(const std::string& path);
+  /// Writes the report of the summary's tones and closes its file; 0, or the error's number.
+  static int WriteReport(ReportFile& file, const std::string& input, RunSummary& summary);
   /// Answers a command line that asks for no measurement (usage, help, version, a refusal);
   /// returns the exit code.
   static int AnswerCommandLine(const CommandLine& line, const char* programName, Console& console);
@@ -162,26 +172,48 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   console.Print(floatingPoint ? kFloatFormatLine : kFormatLine, sampleRate,
                 source.GetBitsPerSample(), source.GetChannelCount());
   console.Print(kChannelLine, line.channel);
-  // Creating the result file truncates it: never let that be the input.
-  if (!CommandLine::IsStandardStream(line.inputPath) &&
-      !CommandLine::IsStandardStream(line.outputPath) &&
-      Platform::SameExistingFile(line.inputPath.c_str(), line.outputPath.c_str())) {
-    PrintErrorLine(console, 0, kOutputIsInput);
-    return kExitOutputUnwritable;
+  // Creating the result file, or the report, truncates it: never let that be the input.
+  for (const std::string& written : {line.outputPath, line.reportPath}) {
+    if (!written.empty() && !CommandLine::IsStandardStream(line.inputPath) &&
+        !CommandLine::IsStandardStream(written) &&
+        Platform::SameExistingFile(line.inputPath.c_str(), written.c_str())) {
+      PrintErrorLine(console, 0, kOutputIsInput);
+      return kExitOutputUnwritable;
+    }
   }
 
   auto mean = factory.MakeMean();
   std::optional<RunSummary> summary;
-  if (line.stats || line.live) {
+  if (line.Summarises()) {
     summary.emplace(sampleRate, format, line.nominal);
     if (line.live) {
       summary->KeepReadings();
+    }
+    if (line.rpm > 0.0) {
+      summary->KeepTurn(line.rpm);
+    }
+    if (!line.reportPath.empty()) {
+      summary->KeepPlots();
     }
   }
   auto writer = factory.MakeWriter(line.outputPath.c_str(), 1.0 / line.outputRate);
   if (writer.HasError()) {
     PrintErrorLine(console, writer);
     return kExitOutputUnwritable;
+  }
+  ReportFile report(nullptr, &std::fclose);
+  if (!line.reportPath.empty()) {
+    if (!CommandLine::IsStandardStream(line.outputPath) &&
+        Platform::SameExistingFile(line.outputPath.c_str(), line.reportPath.c_str())) {
+      PrintErrorLine(console, 0, kReportIsTable);
+      return kExitOutputUnwritable;
+    }
+    errno = 0;
+    report = OpenReport(line.reportPath);
+    if (report == nullptr) {
+      PrintErrorLine(console, errno, kCannotWriteReport);
+      return kExitOutputUnwritable;
+    }
   }
   auto meter = factory.MakeMeter(writer, mean, sampleRate / line.valueRate, sampleRate);
   if (line.gate) {
@@ -206,6 +238,9 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   const bool summaryShown = line.stats && summaryKept;
   const bool summaryArrived =
       !summaryShown || PrintSummary(console, *summary, writer.LinesAccepted(), line.live);
+  // The report too, of what was measured; its failure counts after the input's and the table's.
+  const int reportError =
+      report != nullptr && summaryKept ? WriteReport(report, line.inputPath, *summary) : 0;
 
   // A stopped run has measured less than the input holds, whatever the source says.
   if (stop != 0) {
@@ -217,6 +252,10 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   }
   if (writer.HasError()) {
     PrintErrorLine(console, writer);
+    return kExitOutputUnwritable;
+  }
+  if (reportError != 0) {
+    PrintErrorLine(console, reportError, kCannotWriteReport);
     return kExitOutputUnwritable;
   }
   if (!summaryKept) {

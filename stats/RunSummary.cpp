@@ -87,6 +87,12 @@ void RunSummary::StartTone(double carrier, std::int64_t from, double notBefore, 
   if (readings) {
     tone->KeepReadings();
   }
+  if (rpm > 0.0) {
+    tone->KeepTurn(rpm, nominal);
+  }
+  if (keepPlots) {
+    tone->KeepPlots();
+  }
   Kept(first, position, scratch);
   tone->Process(scratch.data(), static_cast<int>(scratch.size()));
   if (tone->Ended()) {
@@ -110,6 +116,9 @@ void RunSummary::EndTone() {
         blocks += block;
         blockLines += lines;
         ++blockCount;
+        if (std::unique_ptr<TonePlots> drawn = tone->TakePlots()) {
+          plots.push_back(std::move(drawn));
+        }
       } else {
         blockLines = kMostLines;
         ++unshownTones;
@@ -199,6 +208,19 @@ void RunSummary::Collect(bool final) {
       noTone(nextReading);
     }
   }
+}
+
+void RunSummary::KeepTurn(double turnsPerMinute) {
+  rpm = turnsPerMinute;
+}
+
+void RunSummary::KeepPlots() {
+  keepPlots = true;
+}
+
+std::vector<std::unique_ptr<TonePlots>> RunSummary::TakePlots() {
+  Finish();
+  return std::move(plots);
 }
 
 std::string RunSummary::Report(std::int64_t lines) {

@@ -87,6 +87,13 @@ class RunSummary {
   /// followed, this long after it.
   static constexpr double kNoToneLag = 1.0;
 
+  /// Averages each tone over the turns of a platter or capstan at `rpm` turns a minute.
+  void KeepTurn(double rpm);
+  /// Gathers what a report draws of each tone that gets a block.
+  void KeepPlots();
+  /// The report's plots of the tones with a block, in their order, once the input has ended.
+  std::vector<std::unique_ptr<TonePlots>> TakePlots();
+
   /// Lines of the summary at most.
   static constexpr int kMostLines = 200;
   /// Tones shorter than a second get no block: those whose block would span less than this,
@@ -133,6 +140,9 @@ class RunSummary {
   std::int64_t shortTones = 0;
   std::int64_t unshownTones = 0;
   bool finished = false;
+  double rpm = 0.0;
+  bool keepPlots = false;
+  std::vector<std::unique_ptr<TonePlots>> plots;
   // Readings: asked for or not, the next second to give, and those ready to be taken.
   bool readings = false;
   std::int64_t nextReading = 1;

@@ -96,9 +96,9 @@ ToneFigures::ToneFigures(double seriesRate, double bandTop)
   }
   // e^(-j 2 pi k / segmentLength): the odd values' transform turned into place.
   for (std::size_t k = 0; k < segmentLength / 2; ++k) {
-    const Turns turn = Turns::Of(static_cast<double>(k) / static_cast<double>(segmentLength));
-    splitTwiddles[2 * k] = turn.cosine;
-    splitTwiddles[2 * k + 1] = turn.sine;
+    const Turns twiddle = Turns::Of(static_cast<double>(k) / static_cast<double>(segmentLength));
+    splitTwiddles[2 * k] = twiddle.cosine;
+    splitTwiddles[2 * k + 1] = twiddle.sine;
   }
 }
 
@@ -163,6 +163,16 @@ void ToneFigures::Add(double frequency, double noise, bool bridged, bool nearLev
     }
   }
   const double t = static_cast<double>(seen) * interval;
+  if (turn != nullptr) {
+    turn->Add(cycles, t, corrected, unweighted, !bridged);
+    if (plots != nullptr) {
+      plots->AddTurn(turn->Turn(cycles), turn->Angle(cycles), deviation);
+    }
+    cycles += frequency * interval;
+  }
+  if (plots != nullptr) {
+    plots->Add(deviation);
+  }
   ++seen;
   if (!bridged && seen > driftSettleValues) {
     ++driftCount;
@@ -190,6 +200,9 @@ void ToneFigures::Add(double frequency, double noise, bool bridged, bool nearLev
     recentCount = std::min(recentCount + 1, recent.size());
   }
   unweightedMagnitudes.Add(std::fabs(unweighted));
+  if (plots != nullptr) {
+    plots->AddUnweighted(unweighted);
+  }
   for (int b = 0; b < kBands; ++b) {
     squares[b] += bands[b] * bands[b];
   }
@@ -373,6 +386,7 @@ ToneFigures::Figures ToneFigures::Compute() {
   figures.signalToNoiseDb = step > 0.0 ? -20.0 * std::log10(step) : 1e300;
   figures.flutterMeasured = figures.settledSeconds >= kShortestSeconds && figures.mean > 0.0;
   if (!figures.flutterMeasured) {
+    CompletePlots(figures, figures.mean > 0.0 ? 100.0 / figures.mean : 0.0);
     return figures;
   }
   const double percent = 100.0 / figures.mean;
@@ -386,7 +400,67 @@ ToneFigures::Figures ToneFigures::Compute() {
       2, static_cast<std::size_t>(std::ceil(2.0 * static_cast<double>(segmentLength) /
                                             static_cast<double>(transformedLength))));
   figures.modulation = ChooseComponents(SpectrumPeaks(half), half, percent);
+  figures.spectrumStep = rate / 2.0 / static_cast<double>(segmentLength);
+  TurnFigures(figures, percent);
+  CompletePlots(figures, percent);
   return figures;
+}
+
+double ToneFigures::RunningMean() const {
+  return count > 0 ? origin + sumF / static_cast<double>(count) : origin;
+}
+
+void ToneFigures::StartTurn(double cyclesPerTurn, double turnHertz) {
+  turn = std::make_unique<TurnAverage>(cyclesPerTurn, turnHertz, kWowFlutterSplitHz);
+}
+
+void ToneFigures::KeepPlots(double firstSeconds) {
+  plots = std::make_unique<TonePlots>(rate, firstSeconds);
+}
+
+void ToneFigures::TurnFigures(Figures& figures, double percent) {
+  if (turn == nullptr) {
+    return;
+  }
+  const TurnAverage::Result average = turn->Compute();
+  figures.turns = average.turns;
+  figures.repeatedHalfPeakToPeak = average.halfPeakToPeak * percent;
+  // What does not repeat: the measuring band's power over the whole turns less what repeats of
+  // it, and less the noise, as the unweighted figures have it.
+  const double power = settled > 0 ? squares[kUnweighted] / static_cast<double>(settled) : 0.0;
+  const double noise = figures.unweightedNoiseShare * power;
+  figures.notRepeatedRms = std::sqrt(std::max(0.0, average.restPower - noise)) * percent;
+  if (plots != nullptr) {
+    plots->finished.turns = average.turns;
+    plots->finished.turnCurve = average.curve;
+    for (double& value : plots->finished.turnCurve) {
+      value *= percent;
+    }
+  }
+}
+
+void ToneFigures::CompletePlots(const Figures& figures, double percent) const {
+  if (plots == nullptr) {
+    return;
+  }
+  TonePlots::Finished& done = plots->finished;
+  done.mean = figures.mean;
+  done.origin = origin;
+  done.seriesRate = rate;
+  done.weighted2Sigma = figures.weighted2Sigma;
+  done.unweighted2Sigma = figures.unweighted2Sigma;
+  // Each bin as the amplitude of a component whose lobe is centred there, as the modulation
+  // gives a component's.
+  const double average = segments > 0 ? 1.0 / static_cast<double>(segments) : 0.0;
+  done.spectrumStep = figures.spectrumStep;
+  done.spectrum.assign(powerSum.size(), 0.0);
+  for (std::size_t k = 2; k + 2 < powerSum.size(); ++k) {
+    double lobe = 0.0;
+    for (std::size_t j = k - 2; j <= k + 2; ++j) {
+      lobe += powerSum[j];
+    }
+    done.spectrum[k] = std::sqrt(lobe * average) * percent;
+  }
 }
 
 void ToneFigures::FlutterFigures(Figures& figures, double percent) const {

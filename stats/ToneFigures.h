@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "dsp/FlutterWeighting.h"
 #include "dsp/LogHistogram.h"
 #include "dsp/ThreeTap.h"
+#include "stats/TonePlots.h"
+#include "stats/TurnAverage.h"
 
 namespace wavfreq {
 
@@ -63,6 +66,13 @@ class ToneFigures {
     bool driftMeasured = false;
     double driftRms = 0.0;
     double peakToPeak = 0.0;
+    // With a turn: the whole turns averaged, the half peak-to-peak of the part of the deviation
+    // that repeats with each, and the unweighted RMS of the rest, in percent.
+    int turns = 0;
+    double repeatedHalfPeakToPeak = 0.0;
+    double notRepeatedRms = 0.0;
+    // The spacing of the spectrum that gives the modulation, in hertz.
+    double spectrumStep = 0.0;
     // The two-sigma figures as the series gives them, before the noise is taken out, and the
     // share of their power that the noise made.
     double weightedRaw = 0.0;
@@ -85,6 +95,21 @@ class ToneFigures {
   double RecentWeighted2Sigma() const;
   static constexpr double kRecentSeconds = 10.0;
 
+  /// Whether the flutter figures' filters have settled.
+  bool Settled() const { return seen >= settleValues; }
+  /// The mean of the values so far, in hertz.
+  double RunningMean() const;
+  /// Averages the deviation over turns of `cyclesPerTurn` of the tone's cycles from the next
+  /// value on; `turnHertz` is about how often they come.
+  void StartTurn(double cyclesPerTurn, double turnHertz);
+  bool TurnStarted() const { return turn != nullptr; }
+
+  /// Gathers what a report draws, the first plot over `firstSeconds`; Compute completes it.
+  void KeepPlots(double firstSeconds);
+  /// The report's plots, once; null unless kept.
+  std::unique_ptr<TonePlots> TakePlots() { return std::move(plots); }
+  TonePlots* Plots() { return plots.get(); }
+
  private:
   struct Peak {
     std::size_t bin;
@@ -97,6 +122,10 @@ class ToneFigures {
   /// The same for magnitudes whose linear histogram is `bins`, where the noise is worth it.
   static double NoiseCorrection(const LogHistogram::Bins& bins, double power, double noisePower);
   void TransformSegment();
+  /// The averaged turn's figures and what the report draws of it.
+  void TurnFigures(Figures& figures, double percent);
+  /// The plots' spectrum, peaks and figures.
+  void CompletePlots(const Figures& figures, double percent) const;
   /// The two-sigma and RMS figures, with the noise the amplitude shows taken out.
   void FlutterFigures(Figures& figures, double percent) const;
   /// The local maxima of the averaged spectrum that stand out of its median, strongest first;
@@ -197,6 +226,10 @@ class ToneFigures {
   std::vector<double> work;
   std::vector<double> splitTwiddles;
   std::vector<double> spectrum;
+  // The turn's average, and the tone's cycles since it began.
+  std::unique_ptr<TurnAverage> turn;
+  double cycles = 0.0;
+  std::unique_ptr<TonePlots> plots;
   std::vector<double> powerSum;
   std::int64_t segments = 0;
   std::size_t transformedLength = 0;  // values in the last segment transformed

@@ -17,6 +17,13 @@ constexpr int kShortestCoherence = 10;
 constexpr double kTrimSeconds = 0.05;
 // A value whose amplitude is this far from the tone's level around it is at a change of level.
 constexpr double kLevelStep = 1.5;
+// The report's first plot: four turns, or 10 s without a turn.
+constexpr double kPlottedTurns = 4.0;
+constexpr double kPlottedSeconds = 10.0;
+// A component is named a harmonic of the turn up to the tenth, within half the spectrum's spacing.
+constexpr int kNamedHarmonics = 10;
+constexpr const char* kRepeatedName = "Wow repeated each turn (half peak-to-peak)";
+constexpr const char* kNotRepeatedName = "Wow and flutter not repeated (RMS, 0.5-200 Hz)";
 constexpr double kBridgeSeconds = 1.0;
 constexpr double kReferenceSeconds = 1.0;
 constexpr double kPoorSignalToNoiseDb = 30.0;
@@ -322,7 +329,33 @@ void ToneTracker::End(std::int64_t last) {
   CloseSecond();
 }
 
+void ToneTracker::KeepTurn(double rpm, double nominal) {
+  turnRpm = rpm;
+  turnNominal = nominal;
+}
+
+void ToneTracker::KeepPlots() {
+  // The first plot spans four turns, or 10 s without a turn.
+  figures.KeepPlots(turnRpm > 0.0 ? kPlottedTurns * 60.0 / turnRpm : kPlottedSeconds);
+}
+
+std::unique_ptr<TonePlots> ToneTracker::TakePlots() {
+  return figures.TakePlots();
+}
+
 void ToneTracker::Feed(const Value& value) {
+  if (firstFed < 0) {
+    firstFed = value.index;
+  }
+  if (turnRpm > 0.0 && !figures.TurnStarted() && figures.Settled()) {
+    // A turn holds the cycles that the nominal frequency fills in one at the nominal speed.
+    const double mean = figures.RunningMean();
+    double against = turnNominal > 0.0 ? turnNominal : NearestStandard(mean);
+    if (!(against > 0.0)) {
+      against = mean;
+    }
+    figures.StartTurn(against * 60.0 / turnRpm, turnRpm / 60.0 * mean / against);
+  }
   figures.Add(value.frequency, value.noise, value.bridged, value.nearLevelStep);
   if (!readings) {
     return;
@@ -445,6 +478,14 @@ std::string ToneTracker::Report(int number, double nominal) {
   } else {
     text += "Speed error: none (no standard test frequency within 5 %)\n";
   }
+  if (turnRpm > 0.0) {
+    if (nominal > 0.0) {
+      TextFormat::Append(text, "Speed: %s rpm\n",
+                         TextFormat::Fixed(turnRpm * f.mean / nominal, 3).c_str());
+    } else {
+      text += "Speed: none (no speed error: -nominal:F gives one)\n";
+    }
+  }
   TextFormat::Append(text, "Drift: %s Hz/s\n", TextFormat::Fixed(f.drift, 5).c_str());
   TextFormat::Append(text, "Drift over the run: %s %%\n",
                      TextFormat::Fixed(100.0 * f.drift * f.span / f.mean, 4).c_str());
@@ -463,6 +504,11 @@ std::string ToneTracker::Report(int number, double nominal) {
         TextFormat::Append(text, "%s%s Hz %s %%", i == 0 ? "" : ", ",
                            TextFormat::ThreeDigits(f.modulation[i].hertz).c_str(),
                            TextFormat::Fixed(f.modulation[i].share, 3).c_str());
+        const std::string name =
+            TurnName(f.modulation[i].hertz, TurnHertz(f, nominal), f.spectrumStep);
+        if (!name.empty()) {
+          TextFormat::Append(text, " (%s)", name.c_str());
+        }
       }
       text += "\n";
     }
@@ -480,6 +526,7 @@ std::string ToneTracker::Report(int number, double nominal) {
       text += "Drift (RMS, 0.05-0.5 Hz): none (too short: drift needs 30 s of the tone)\n";
     }
     percent("Peak-to-peak deviation (0.5-200 Hz)", f.peakToPeak);
+    ReportTurn(text, f);
   } else {
     const char* reason = "none (too short: the weighting needs 4.5 s of the tone)";
     for (const char* name :
@@ -491,11 +538,65 @@ std::string ToneTracker::Report(int number, double nominal) {
           "Peak-to-peak deviation (0.5-200 Hz)"}) {
       TextFormat::Append(text, "%s: %s\n", name, reason);
     }
+    if (turnRpm > 0.0) {
+      TextFormat::Append(text, "%s: %s\n%s: %s\n", kRepeatedName, reason, kNotRepeatedName, reason);
+    }
     TextFormat::Append(text, "Warning: the tone lasts %s s, too short for the flutter figures\n",
                        TextFormat::Fixed(f.span, 2).c_str());
   }
   Warn(text, f);
+  if (TonePlots* drawn = figures.Plots()) {
+    drawn->finished.startSeconds = TimeOf(firstFed < 0 ? 0 : firstFed);
+    drawn->finished.rpm = turnRpm;
+    TextFormat::Append(drawn->finished.title, "Tone %d: %s s to %s s, %s Hz", number,
+                       TextFormat::Fixed(from, 3).c_str(), TextFormat::Fixed(to, 3).c_str(),
+                       TextFormat::Fixed(f.mean, 3).c_str());
+    for (std::size_t at = text.find('\n') + 1; at < text.size();) {
+      const std::size_t end = text.find('\n', at);
+      drawn->finished.figures.push_back(text.substr(at, end - at));
+      at = end + 1;
+    }
+    for (const ToneFigures::Component& c : f.modulation) {
+      drawn->finished.peaks.push_back(
+          {c.hertz, c.share, TurnName(c.hertz, TurnHertz(f, nominal), f.spectrumStep)});
+    }
+  }
   return text;
+}
+
+double ToneTracker::TurnHertz(const ToneFigures::Figures& f, double nominal) const {
+  // The nominal frequency fills a turn at the nominal rpm: the tone's speed is the turn's.
+  return turnRpm / 60.0 * (nominal > 0.0 ? f.mean / nominal : 1.0);
+}
+
+std::string ToneTracker::TurnName(double hertz, double turnHertz, double step) {
+  if (!(turnHertz > 0.0)) {
+    return std::string();
+  }
+  const double order = std::round(hertz / turnHertz);
+  if (order < 1.0 || order > kNamedHarmonics || std::fabs(hertz - order * turnHertz) > 0.5 * step) {
+    return std::string();
+  }
+  return order == 1.0 ? std::string("turn")
+                      : std::to_string(static_cast<int>(order)) + std::string("x turn");
+}
+
+void ToneTracker::ReportTurn(std::string& text, const ToneFigures::Figures& f) const {
+  if (!(turnRpm > 0.0)) {
+    return;
+  }
+  if (f.turns < TurnAverage::kFewestTurns) {
+    const std::string reason =
+        "none (too short: the turn's average needs 2 whole turns after the first 2.5 s, " +
+        TextFormat::Fixed(TurnAverage::kFewestTurns * 60.0 / turnRpm, 2) + " s)";
+    TextFormat::Append(text, "%s: %s\n%s: %s\n", kRepeatedName, reason.c_str(), kNotRepeatedName,
+                       reason.c_str());
+    return;
+  }
+  TextFormat::Append(text, "%s: %s %% over %d turns\n", kRepeatedName,
+                     TextFormat::Fixed(f.repeatedHalfPeakToPeak, 5).c_str(), f.turns);
+  TextFormat::Append(text, "%s: %s %%\n", kNotRepeatedName,
+                     TextFormat::Fixed(f.notRepeatedRms, 5).c_str());
 }
 
 void ToneTracker::Warn(std::string& text, const ToneFigures::Figures& f) const {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,20 @@ class ToneTracker {
     figures.KeepRecent();
   }
 
+  /// Averages the tone over the turns of a platter or capstan at `rpm` turns a minute, a turn
+  /// being what the tone's nominal frequency (`nominal`, or with 0 the nearest standard, or else
+  /// its own mean) fills in one; the block gains the speed in rpm and the turn's figures, and
+  /// names the components that fall on the turn's harmonics.
+  void KeepTurn(double rpm, double nominal);
+  /// Gathers what a report draws of the tone.
+  void KeepPlots();
+  /// The report's plots of the tone, after its Report; null unless kept.
+  std::unique_ptr<TonePlots> TakePlots();
+
+  /// "turn" or "Nx turn" for a component at `hertz` that lies on one of the first harmonics of a
+  /// turn at `turnHertz`, within half the spectrum's spacing `step`; empty for one on none.
+  static std::string TurnName(double hertz, double turnHertz, double step);
+
   /// The standard test frequency nearest `mean` within 5 % (3150, 3000, 1000, 400, 315, 60 or
   /// 50 Hz), or 0.
   static double NearestStandard(double mean);
@@ -230,6 +245,14 @@ class ToneTracker {
   SecondSums currentSecond;
   std::vector<Second> seconds;
   bool readings = false;
+  // The turn, when asked for: turns a minute and the nominal frequency that fills one.
+  double turnRpm = 0.0;
+  double turnNominal = 0.0;
+  std::int64_t firstFed = -1;  // the first value the figures took
+  /// The block's lines of the turn.
+  void ReportTurn(std::string& text, const ToneFigures::Figures& f) const;
+  /// The turn's rate as the tone's speed has it, in hertz; 0 without a turn.
+  double TurnHertz(const ToneFigures::Figures& f, double nominal) const;
   std::size_t oldestAt = 0;
   std::size_t heldCount = 0;
 

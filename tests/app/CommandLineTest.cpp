@@ -121,6 +121,17 @@ TEST(CommandLineTest, NominalIsAPositiveDecimalOfHertz) {
   }
 }
 
+TEST(CommandLineTest, TurnAndReportAskForTheSummarysMeasurement) {
+  EXPECT_FALSE(Parse({"a", "b"}).Summarises());
+  const CommandLine line = Parse({"-rpm:33.33", "-report:r.svg", "a", "b"});
+  EXPECT_EQ(line.rpm, 33.33);
+  EXPECT_EQ(line.reportPath, "r.svg");
+  EXPECT_TRUE(line.Summarises());
+  EXPECT_FALSE(Parse({"-rpm:45", "a", "b"}).Summarises());
+  EXPECT_EQ(Parse({"-rpm:9999.99", "a", "b"}).rpm, 9999.99);
+  EXPECT_EQ(Parse({"-rpm:10000", "a", "b"}).outcome, CommandLine::Outcome::kBadRpm);
+}
+
 TEST(CommandLineTest, ZeroValueRateIsRefused) {
   EXPECT_EQ(Parse({"-rate:0", "a", "b"}).outcome, CommandLine::Outcome::kZeroRate);
   EXPECT_EQ(Parse({"-rate:", "a", "b"}).outcome, CommandLine::Outcome::kZeroRate);

@@ -45,6 +45,10 @@ const std::string kMoreOptions =
     "-stats - prints the mean, drift, wow and flutter after the run\n"
     "-live - shows the tone's frequency, speed error and wow and flutter once a second\n"
     "-nominal:F - takes the speed error against F Hz (default: the nearest standard test tone)\n"
+    "-rpm:R - gives the turns a minute of the platter or capstan: speed in rpm, the wow that "
+    "repeats each turn\n"
+    "-report:FILE - writes each tone's deviation, spectrum, histogram and figures to FILE, an SVG "
+    "picture\n"
     "- as <input.wav> reads standard input, as <output.txt> writes the table to standard output\n";
 
 TEST_F(StandardStreamsTest, TableGoesToStandardOutputAndTheConsoleToStandardError) {
