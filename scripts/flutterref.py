@@ -107,3 +107,75 @@ def measure(samples, rate, start, end, settle=2.55, limit=250.0, top=200.0, drif
         if name == "unweighted_rms":
             figures["peak_to_peak"] = series.max() - series.min()
     return figures
+
+
+def turn_figures(samples, rate, start, end, cycles_per_turn, settle=2.55, top=200.0, limit=250.0):
+    """The part of the deviation that repeats each turn of `cycles_per_turn` of the tone's cycles,
+    as its half peak-to-peak (percent), and the RMS of the rest of the unweighted deviation
+    (percent), over the whole turns from `settle` seconds after `start` to `end`. The turns are
+    folded sample by sample from the analytic signal's own phase into 256 bins, the folded
+    curve kept to the turn's harmonics below 6 Hz; the rest is the series less that curve at
+    each sample's angle. A harmonic counts where its power in the fold stands 9 times above
+    what its spread over the single turns leaves in an average of that many."""
+    from scipy.signal import hilbert
+    x = numpy.asarray(samples, dtype=float)
+    x = x - x.mean()
+    spectrum = numpy.fft.rfft(x)
+    freqs = numpy.fft.rfftfreq(len(x), 1 / rate)
+    peak = freqs[numpy.argmax(abs(spectrum))]
+    spectrum[abs(freqs - peak) > max(limit * 1.5, 0.3 * peak)] = 0
+    phase = numpy.unwrap(numpy.angle(hilbert(numpy.fft.irfft(spectrum, len(x)))))
+    frequency = numpy.diff(phase) * rate / (2 * numpy.pi)
+    first, last = int((start + settle) * rate), int(end * rate)
+    mean = frequency[int(start * rate):last].mean()
+    deviation = frequency / mean - 1.0
+    shaped = numpy.fft.rfft(deviation - deviation.mean())
+    f = numpy.fft.rfftfreq(len(deviation), 1 / rate)
+    inside = (f <= limit) & (f > 0)
+    banded = numpy.zeros_like(shaped)
+    banded[inside] = shaped[inside] * band(f[inside], top)
+    unweighted = numpy.fft.irfft(banded, len(deviation))
+    turns = (phase[first:last] - phase[first]) / (2 * numpy.pi) / cycles_per_turn
+    whole = turns < numpy.floor(turns[-1])
+    angle = (turns % 1.0)[whole]
+    t = numpy.arange(first, last)[whole] / rate
+    turn_hertz = mean / cycles_per_turn
+    harmonics = max(1, min(32, int(6.0 / turn_hertz)))
+    bins = numpy.minimum((angle * 256).astype(int), 255)
+
+    number = numpy.floor(turns[whole]).astype(int)
+    count = int(numpy.floor(turns[-1]))
+
+    def fold(series, selected):
+        sums = numpy.bincount(bins[selected], weights=series[selected], minlength=256)
+        counts = numpy.bincount(bins[selected], minlength=256)
+        return numpy.fft.rfft(sums / numpy.maximum(counts, 1))
+
+    def folded(series, keep=None):
+        curve = fold(series, numpy.ones(len(series), dtype=bool))
+        curve[0] = 0
+        curve[harmonics + 1:] = 0
+        if keep is None:
+            # Each turn's own fold: how much each harmonic varies from turn to turn.
+            single = numpy.array([fold(series, number == n)[1:harmonics + 1]
+                                  for n in range(count)])
+            spread = numpy.mean(abs(single - single.mean(axis=0)) ** 2, axis=0)
+            keep = abs(curve[1:harmonics + 1]) ** 2 > 9 * spread / count
+        curve[1:harmonics + 1][~keep] = 0
+        return curve, keep
+
+    # The tone's drift, a straight line, would tilt the folded curve: it goes first.
+    d = deviation[first:last][whole]
+    d = d - numpy.polyval(numpy.polyfit(t, d, 1), t)
+    curve, keep = folded(d)
+    repeated = numpy.fft.irfft(curve, 256) * 100.0
+    u = unweighted[first:last][whole]
+    coefficients, _ = folded(u, keep)
+    # The band's curve at each sample's own angle, from its harmonics.
+    at = numpy.zeros_like(u)
+    for k in range(1, harmonics + 1):
+        at += 2.0 / 256 * (coefficients[k] * numpy.exp(2j * numpy.pi * k * angle)).real
+    rest = u - at
+    return {"turns": int(numpy.floor(turns[-1])),
+            "repeated": (repeated.max() - repeated.min()) / 2,
+            "not_repeated": numpy.sqrt(numpy.mean(rest ** 2)) * 100.0}

@@ -536,7 +536,9 @@ std::string ToneTracker::Report(int number, double nominal) {
           "Weighted flutter (RMS, above 6 Hz)", "Unweighted wow (RMS, 0.5-6 Hz)",
           "Unweighted flutter (RMS, 6-200 Hz)", "Drift (RMS, 0.05-0.5 Hz)",
           "Peak-to-peak deviation (0.5-200 Hz)"}) {
-      TextFormat::Append(text, "%s: %s\n", name, reason);
+      TextFormat::Append(
+          text, "%s: %s\n", name,
+          name[0] == 'D' ? "none (too short: drift needs 30 s of the tone)" : reason);
     }
     if (turnRpm > 0.0) {
       TextFormat::Append(text, "%s: %s\n%s: %s\n", kRepeatedName, reason, kNotRepeatedName, reason);

@@ -18,12 +18,27 @@ constexpr double kStandsOut = 9.0;
 
 TurnAverage::TurnAverage(double cycles, double turnHertz, double topHertz)
     : cyclesPerTurn(cycles),
-      harmonics(std::clamp(static_cast<int>(topHertz / turnHertz), 1, kMostHarmonics)) {
+      harmonics(std::clamp(static_cast<int>(topHertz / turnHertz), 1, kMostHarmonics)),
+      bins(3 * kBins, 0.0) {
   Clear(turn);
   Clear(whole);
   spreadRe.assign(static_cast<std::size_t>(harmonics), 0.0);
   spreadIm = spreadRe;
   spreadSquares = spreadRe;
+  // e^(-i k angle) at each bin's middle, and what a bin's width takes off harmonic k of values
+  // spread evenly over it: sin(pi k / bins) / (pi k / bins), which the sums are divided by.
+  twiddles.resize(static_cast<std::size_t>(2 * harmonics * kBins));
+  widthLoss.resize(static_cast<std::size_t>(harmonics));
+  for (int k = 1; k <= harmonics; ++k) {
+    for (int j = 0; j < kBins; ++j) {
+      const Turns at = Turns::Of(k * (j + 0.5) / kBins);
+      const std::size_t w = static_cast<std::size_t>(2 * ((k - 1) * kBins + j));
+      twiddles[w] = at.cosine;
+      twiddles[w + 1] = -at.sine;
+    }
+    const double half = static_cast<double>(k) / (2.0 * kBins);
+    widthLoss[static_cast<std::size_t>(k - 1)] = Turns::Of(half).sine / (2.0 * Turns::kPi * half);
+  }
 }
 
 void TurnAverage::Clear(Sums& sums) const {
@@ -66,21 +81,14 @@ void TurnAverage::Add(double cycles, double seconds, double deviation, double ba
   turn.tt += t * t;
   turn.tx += t * deviation;
   turn.bb += band * band;
-  // e^(-i k angle) for k = 1, 2, ... by one complex multiplication each.
-  const Turns first = Turns::Of(Angle(cycles));
-  double re = 1.0;
-  double im = 0.0;
-  for (std::size_t k = 0; k < turn.xRe.size(); ++k) {
-    const double nextRe = re * first.cosine + im * first.sine;
-    im = im * first.cosine - re * first.sine;
-    re = nextRe;
-    turn.xRe[k] += deviation * re;
-    turn.xIm[k] += deviation * im;
-    turn.tRe[k] += t * re;
-    turn.tIm[k] += t * im;
-    turn.bRe[k] += band * re;
-    turn.bIm[k] += band * im;
-  }
+  // The turn's values gather in bins of its angle: the harmonics come from the bins once the
+  // turn is whole.
+  const std::size_t bin =
+      static_cast<std::size_t>(std::min(kBins - 1, static_cast<int>(Angle(cycles) * kBins)));
+  double* sums = bins.data() + 3 * bin;
+  sums[0] += deviation;
+  sums[1] += t;
+  sums[2] += band;
 }
 
 void TurnAverage::Commit() {
@@ -89,6 +97,27 @@ void TurnAverage::Commit() {
   if (turn.count == 0) {
     return;
   }
+  for (std::size_t k = 0; k < static_cast<std::size_t>(harmonics); ++k) {
+    const double* w = twiddles.data() + 2 * k * kBins;
+    double xRe = 0.0, xIm = 0.0, tRe = 0.0, tIm = 0.0, bRe = 0.0, bIm = 0.0;
+    for (std::size_t j = 0; j < static_cast<std::size_t>(kBins); ++j) {
+      const double* b = bins.data() + 3 * j;
+      xRe += b[0] * w[2 * j];
+      xIm += b[0] * w[2 * j + 1];
+      tRe += b[1] * w[2 * j];
+      tIm += b[1] * w[2 * j + 1];
+      bRe += b[2] * w[2 * j];
+      bIm += b[2] * w[2 * j + 1];
+    }
+    const double loss = widthLoss[k];
+    turn.xRe[k] = xRe / loss;
+    turn.xIm[k] = xIm / loss;
+    turn.tRe[k] = tRe / loss;
+    turn.tIm[k] = tIm / loss;
+    turn.bRe[k] = bRe / loss;
+    turn.bIm[k] = bIm / loss;
+  }
+  std::fill(bins.begin(), bins.end(), 0.0);
   const double n = static_cast<double>(turn.count);
   for (std::size_t k = 0; k < turn.xRe.size(); ++k) {
     const double re = 2.0 * turn.xRe[k] / n;

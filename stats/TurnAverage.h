@@ -21,6 +21,8 @@ class TurnAverage {
   static constexpr int kCurvePoints = 256;
   /// Harmonics at most, whatever the top.
   static constexpr int kMostHarmonics = 32;
+  /// Bins of a turn's angle that its values gather in.
+  static constexpr int kBins = 256;
   /// Whole turns the average needs.
   static constexpr int kFewestTurns = 2;
 
@@ -75,6 +77,11 @@ class TurnAverage {
   Sums turn;                  // the turn being gathered
   Sums whole;                 // the whole turns
   int turns = 0;
+  // The turn being gathered: its sums of deviation, time and band in each bin
+  // of its angle; the harmonics' factors at the bins' middles, and what a bin's width takes off.
+  std::vector<double> bins;
+  std::vector<double> twiddles;
+  std::vector<double> widthLoss;
   // Each whole turn's harmonics, summed, and their squared magnitudes: how much each varies.
   std::vector<double> spreadRe, spreadIm, spreadSquares;
 };
