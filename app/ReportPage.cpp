@@ -28,6 +28,7 @@ constexpr double kReach = 40.0;
 // The figures' column: characters a line holds at their size, and the spacing of lines.
 constexpr std::size_t kFigureChars = 76;
 constexpr double kFigureLine = 15.0;
+constexpr double kFiguresTop = 330.0;
 
 // The smallest round value (a tick step) that `magnitude` fits within.
 double RoundUp(double magnitude) {
@@ -260,7 +261,7 @@ void ReportPage::HistogramPlot(Svg& svg, Area area, const TonePlots& tone) {
   area.yHigh =
       total > 0 ? RoundUp(100.0 * static_cast<double>(most) / static_cast<double>(total)) : 1.0;
   Frame(svg, area, "Histogram, 0.5-200 Hz", "deviation (%)", "values (%)");
-  if (total == 0) {
+  if (total == 0 || !f.flutterMeasured) {
     svg.Text(area.x + area.width / 2, area.y + area.height / 2, "none (the tone is too short)",
              kLabelSize, Svg::Anchor::kMiddle);
     return;
@@ -363,17 +364,19 @@ void ReportPage::PolarPlot(Svg& svg, double cx, double cy, const TonePlots& tone
     average.strokeWidth = 2.0;
     svg.Polygon(curve, average);
   }
-  const std::string legend = f.turns >= 2
-                                 ? "blue: turns 1-" + std::to_string(tone.PolarTurns()) +
-                                       "; red: the average of " + std::to_string(f.turns) + " turns"
-                                 : "blue: turns 1-" + std::to_string(tone.PolarTurns());
+  const std::string drawn = tone.PolarTurns() > 1
+                                ? "blue: turns 1-" + std::to_string(tone.PolarTurns())
+                                : std::string("blue: turn 1");
+  const std::string legend =
+      f.turns >= 2 ? drawn + "; red: the average of " + std::to_string(f.turns) + " turns" : drawn;
   svg.Text(cx, cy + kRing + kReach + 16, legend, kTickSize, Svg::Anchor::kMiddle);
 }
 
-void ReportPage::Figures(Svg& svg, double x, double y, const TonePlots& tone) {
-  double at = y;
+std::vector<ReportPage::FigureLine> ReportPage::WrappedFigures(const TonePlots& tone) {
+  std::vector<FigureLine> lines;
   for (const std::string& line : tone.finished.figures) {
-    // Long lines (warnings) wrap at a space, their rest indented.
+    // Long lines (warnings, reasons) wrap at a space, their rest indented.
+    const bool warning = line.compare(0, 8, "Warning:") == 0;
     std::string rest = line;
     bool first = true;
     while (!rest.empty()) {
@@ -387,11 +390,25 @@ void ReportPage::Figures(Svg& svg, double x, double y, const TonePlots& tone) {
       while (!rest.empty() && rest[0] == ' ') {
         rest.erase(0, 1);
       }
-      svg.Text(first ? x : x + 24, at, piece, kLabelSize, Svg::Anchor::kStart,
-               line.compare(0, 8, "Warning:") == 0 ? kAverage : kInk);
-      at += kFigureLine;
+      lines.push_back({piece, !first, warning});
       first = false;
     }
+  }
+  return lines;
+}
+
+double ReportPage::PanelHeight(const TonePlots& tone) {
+  return std::max(
+      kPanelHeight,
+      kFiguresTop + kFigureLine * static_cast<double>(WrappedFigures(tone).size()) + 20);
+}
+
+void ReportPage::Figures(Svg& svg, double x, double y, const TonePlots& tone) {
+  double at = y;
+  for (const FigureLine& line : WrappedFigures(tone)) {
+    svg.Text(line.indented ? x + 24 : x, at, line.text, kLabelSize, Svg::Anchor::kStart,
+             line.warning ? kAverage : kInk);
+    at += kFigureLine;
   }
 }
 
@@ -414,13 +431,16 @@ void ReportPage::Panel(Svg& svg, double top, const TonePlots& tone) {
   if (f.rpm > 0.0 && tone.PolarTurns() > 0) {
     PolarPlot(svg, 1100, top + 165, tone);
   }
-  Figures(svg, 720, top + 330, tone);
+  Figures(svg, 720, top + kFiguresTop, tone);
 }
 
 std::string ReportPage::Render(const std::string& input,
                                const std::vector<std::unique_ptr<TonePlots>>& tones) {
-  const double height =
-      kHeaderHeight + kPanelHeight * static_cast<double>(std::max<std::size_t>(1, tones.size()));
+  // Each panel as tall as its figures need, at least the plots' height.
+  double height = kHeaderHeight + (tones.empty() ? kPanelHeight : 0.0);
+  for (const std::unique_ptr<TonePlots>& tone : tones) {
+    height += PanelHeight(*tone);
+  }
   Svg svg(kWidth, height);
   svg.Text(40, 34, "wavfreq report: " + input, 18.0, Svg::Anchor::kStart, kInk, true);
   svg.Text(40, 54,
@@ -432,7 +452,7 @@ std::string ReportPage::Render(const std::string& input,
   double top = kHeaderHeight;
   for (const std::unique_ptr<TonePlots>& tone : tones) {
     Panel(svg, top, *tone);
-    top += kPanelHeight;
+    top += PanelHeight(*tone);
   }
   return svg.Finish();
 }

@@ -16,6 +16,7 @@ namespace wavfreq {
 class ReportPage {
  public:
   static constexpr double kWidth = 1240.0;
+  /// A panel's height at least: a long block makes it taller.
   static constexpr double kPanelHeight = 760.0;
   static constexpr double kHeaderHeight = 60.0;
 
@@ -44,6 +45,14 @@ class ReportPage {
   static void SpectrumPlot(Svg& svg, Area area, const TonePlots& tone);
   static void HistogramPlot(Svg& svg, Area area, const TonePlots& tone);
   static void PolarPlot(Svg& svg, double cx, double cy, const TonePlots& tone);
+  struct FigureLine {
+    std::string text;
+    bool indented;
+    bool warning;
+  };
+  /// The block's lines as the column beside the plots holds them.
+  static std::vector<FigureLine> WrappedFigures(const TonePlots& tone);
+  static double PanelHeight(const TonePlots& tone);
   static void Figures(Svg& svg, double x, double y, const TonePlots& tone);
   static void Panel(Svg& svg, double top, const TonePlots& tone);
 };

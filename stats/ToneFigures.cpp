@@ -447,6 +447,7 @@ void ToneFigures::CompletePlots(const Figures& figures, double percent) const {
   done.mean = figures.mean;
   done.origin = origin;
   done.seriesRate = rate;
+  done.flutterMeasured = figures.flutterMeasured;
   done.weighted2Sigma = figures.weighted2Sigma;
   done.unweighted2Sigma = figures.unweighted2Sigma;
   // Each bin as the amplitude of a component whose lobe is centred there, as the modulation

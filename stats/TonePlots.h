@@ -48,7 +48,8 @@ class TonePlots {
     double spectrumStep = 0.0;
     std::vector<double> spectrum;
     std::vector<Peak> peaks;
-    double weighted2Sigma = 0.0;  // percent
+    bool flutterMeasured = false;  // the tone was long enough for the flutter figures
+    double weighted2Sigma = 0.0;   // percent
     double unweighted2Sigma = 0.0;
     // The repeatable part over a turn, in percent, and the turns averaged; empty without a turn.
     std::vector<double> turnCurve;

@@ -38,6 +38,7 @@ std::unique_ptr<TonePlots> Plotted(double rpm) {
   f.spectrum.assign(2400, 0.001);
   f.spectrum[12] = 0.1;
   f.peaks = {{0.75, 0.1, "turn"}, {0.8, 0.01, ""}};
+  f.flutterMeasured = true;
   f.unweighted2Sigma = 0.0997;
   f.turnCurve.assign(256, 0.0);
   f.turns = rpm > 0.0 ? 14 : 0;
@@ -63,6 +64,17 @@ TEST(ReportPageTest, APanelPerToneWellFormed) {
   EXPECT_NE(page.find(">Warning: a second tone at 3300 Hz, 20 dB below this one, narrows the<"),
             std::string::npos);
   EXPECT_EQ(test::XmlProblem(ReportPage::Render("x.wav", {})), "");
+}
+
+TEST(ReportPageTest, AShortTonesLongBlockMakesItsPanelTaller) {
+  std::vector<std::unique_ptr<TonePlots>> tones;
+  tones.push_back(Plotted(0.0));
+  tones[0]->finished.flutterMeasured = false;
+  tones[0]->finished.figures.assign(40, "Weighted wow and flutter (RMS): none");
+  const std::string page = ReportPage::Render("x.wav", tones);
+  // The header, the figures' top and 40 lines of 15 with room below: 60 + 330 + 600 + 20.
+  EXPECT_NE(page.find("height=\"1010.00\""), std::string::npos);
+  EXPECT_NE(page.find(">none (the tone is too short)<"), std::string::npos);
 }
 
 }  // namespace
