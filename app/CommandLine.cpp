@@ -104,6 +104,20 @@ bool CommandLine::ParseRpm(const char* text, double& rpm) {
   return ParseDecimal(text, 10000.0, rpm);
 }
 
+bool CommandLine::ConsoleOnStandardError(int argc, const char* const* argv) {
+  if (argc < 3) {
+    return false;
+  }
+  // The last -json: wins, as it does when the arguments are parsed.
+  bool json = false;
+  for (int i = 1; i <= argc - 3; ++i) {
+    if (HasPrefix(argv[i], "-json:")) {
+      json = IsStandardStream(argv[i] + 6);
+    }
+  }
+  return json || IsStandardStream(argv[argc - 1]);
+}
+
 CommandLine CommandLine::Parse(int argc, const char* const* argv) {
   CommandLine line;
   if (argc == 2) {
@@ -156,6 +170,12 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
         line.outcome = Outcome::kBadReport;
         return line;
       }
+    } else if (HasPrefix(argument, "-json:")) {
+      line.jsonPath = argument + 6;
+      if (line.jsonPath.empty()) {
+        line.outcome = Outcome::kBadJson;
+        return line;
+      }
     } else if (std::strcmp(argument, "-stats") == 0) {
       line.stats = true;
     } else if (std::strcmp(argument, "-live") == 0) {
@@ -165,6 +185,10 @@ CommandLine CommandLine::Parse(int argc, const char* const* argv) {
       line.unknownOption = argument;
       return line;
     }
+  }
+  if (IsStandardStream(line.jsonPath) && IsStandardStream(line.outputPath)) {
+    line.outcome = Outcome::kBothOnStandardOutput;
+    return line;
   }
   if (line.valueRate == 0) {
     line.outcome = Outcome::kZeroRate;

@@ -6,7 +6,7 @@ namespace wavfreq {
 
 /// What the command line asks for:
 /// `[-ch:N] [-rate:R] [-out:K] [-gate:N] [-band:L-H] [-stats] [-live] [-nominal:F] [-rpm:R]
-/// [-report:FILE] <input.wav> <output.txt>`.
+/// [-report:FILE] [-json:FILE] <input.wav> <output.txt>`.
 /// Options with values are matched by prefix and must stand before the two paths, which are always
 /// the last two arguments. A lone "-h", "--help" or "-?" asks for help, a lone "--version" for the
 /// banner.
@@ -22,6 +22,8 @@ class CommandLine {
     kBadNominal,
     kBadRpm,
     kBadReport,
+    kBadJson,
+    kBothOnStandardOutput,
     kHelp,
     kVersion
   };
@@ -77,8 +79,14 @@ class CommandLine {
   double rpm = 0.0;
   /// Where the report goes (`-report:FILE`); empty for none.
   std::string reportPath;
-  /// Whether the run measures the summary: for the summary, the live readings or the report.
-  bool Summarises() const { return stats || live || !reportPath.empty(); }
+  /// Where the summary goes as JSON (`-json:FILE`, "-" for standard output); empty for none.
+  std::string jsonPath;
+  /// Whether the run measures the summary: for the summary, the live readings, the report or
+  /// the JSON.
+  bool Summarises() const { return stats || live || !reportPath.empty() || !jsonPath.empty(); }
+  /// Whether the console goes to standard error: when the table or the JSON takes standard
+  /// output. Read from the arguments as they stand, before they are parsed.
+  static bool ConsoleOnStandardError(int argc, const char* const* argv);
 };
 
 }  // namespace wavfreq

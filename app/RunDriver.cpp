@@ -38,6 +38,8 @@ void PrintMoreOptions(Console& console) {
       "-report:FILE - writes each tone's deviation, spectrum, histogram and figures to FILE, an"
       " SVG picture\n");
   console.Print(
+      "-json:FILE - writes the summary to FILE as JSON, for scripts (- for standard output)\n");
+  console.Print(
       "- as <input.wav> reads standard input, as <output.txt> writes the table to"
       " standard output\n");
 }
@@ -45,9 +47,9 @@ void PrintMoreOptions(Console& console) {
 }  // namespace
 
 int RunDriver::Run(int argc, const char* const* argv) {
-  // The result table alone goes to standard output when asked for there; the console moves aside.
-  const bool tableOnStandardOutput = argc >= 3 && CommandLine::IsStandardStream(argv[argc - 1]);
-  Console console(tableOnStandardOutput ? stderr : stdout);
+  // The result table or the JSON alone goes to standard output when asked for there; the console
+  // moves aside.
+  Console console(CommandLine::ConsoleOnStandardError(argc, argv) ? stderr : stdout);
   const StopFlag& stop = Interruption::Install();
   ProductFactory factory;
   return Run(argc, argv, console, factory, stop);
@@ -59,9 +61,20 @@ bool RunDriver::PrintSummary(Console& console, RunSummary& summary, std::int64_t
   return console.Flush();
 }
 
-int RunDriver::EndInterrupted(Console& console, int signal) {
-  PrintErrorLine(console, 0, kInterrupted);
-  return Interruption::ExitCode(signal);
+int RunDriver::EndInterrupted(Console& console, int signal, JsonSummary::Run& run) {
+  return Fail(console, run, Interruption::ExitCode(signal), 0, kInterrupted);
+}
+
+int RunDriver::Fail(Console& console, JsonSummary::Run& run, int exit, int code,
+                    const std::string& message) {
+  PrintErrorLine(console, code, message.c_str());
+  run.error = message;
+  return exit;
+}
+
+int RunDriver::Fail(Console& console, JsonSummary::Run& run, int exit,
+                    const IErrorInfoProvider& failed) {
+  return Fail(console, run, exit, failed.GetErrorCode(), failed.GetErrorMessage());
 }
 
 int RunDriver::AnswerCommandLine(const CommandLine& line, const char* programName,
@@ -98,6 +111,14 @@ int RunDriver::AnswerCommandLine(const CommandLine& line, const char* programNam
     case CommandLine::Outcome::kBadReport:
       console.Print("Report must be given as -report:FILE, the path of a file.\n");
       break;
+    case CommandLine::Outcome::kBadJson:
+      console.Print(
+          "JSON must be given as -json:FILE, the path of a file or - for standard"
+          " output.\n");
+      break;
+    case CommandLine::Outcome::kBothOnStandardOutput:
+      console.Print("The table and the JSON cannot both go to standard output.\n");
+      break;
     case CommandLine::Outcome::kRun:
       break;
   }
@@ -119,14 +140,19 @@ RunDriver::ReportFile RunDriver::OpenReport(const std::string& path) {
 }
 
 int RunDriver::WriteReport(ReportFile& file, const std::string& input, RunSummary& summary) {
-  const std::string page = ReportPage::Render(
-      CommandLine::IsStandardStream(input) ? std::string("standard input") : input,
-      summary.TakePlots());
+  return WriteFile(file,
+                   ReportPage::Render(
+                       CommandLine::IsStandardStream(input) ? std::string("standard input") : input,
+                       summary.TakePlots()));
+}
+
+int RunDriver::WriteFile(ReportFile& file, const std::string& page) {
   errno = 0;
   const bool written = std::fwrite(page.data(), 1, page.size(), file.get()) == page.size();
   const int writeError = errno;
   // Closing flushes what is buffered: a full disk may show only there.
-  const bool closed = std::fclose(file.release()) == 0;
+  const auto close = file.get_deleter();
+  const bool closed = close(file.release()) == 0;
   if (written && closed) {
     return 0;
   }

@@ -13,6 +13,7 @@
 #include "app/CommandLine.h"
 #include "app/Console.h"
 #include "app/Interruption.h"
+#include "app/JsonSummary.h"
 #include "app/LiveDisplay.h"
 #include "app/Platform.h"
 #include "app/SummaryThread.h"
@@ -53,7 +54,7 @@ class RunDriver {
   static int Run(int argc, const char* const* argv, Console& console, Factory& factory,
                  const StopFlag& stop);
 
-  /// From opening the input to the exit code.
+  /// From opening the input to the exit code, and the JSON of the run where it is asked for.
   template <class Factory>
   static int Measure(const CommandLine& line, Console& console, Factory& factory,
                      const StopFlag& stop);
@@ -70,7 +71,7 @@ class RunDriver {
   /// Frames read and measured at a time: the stop request is looked at once per block.
   static constexpr int kBlockFrames = 4096;
 
-  static constexpr const char* kBanner = "Wav file frequency meter. v1.1\n";
+  static constexpr const char* kBanner = "Wav file frequency meter. v" WAVFREQ_VERSION "\n";
   static constexpr const char* kFormatLine = "Sample rate: %i Hz, %i-bit PCM, Channels: %i\n";
   static constexpr const char* kFloatFormatLine =
       "Sample rate: %i Hz, %i-bit float, Channels: %i\n";
@@ -82,6 +83,7 @@ class RunDriver {
   static constexpr const char* kOutOfMemory = "Out of memory for the summary.";
   static constexpr const char* kReportIsTable = "Report file must differ from the result table.";
   static constexpr const char* kCannotWriteReport = "Can not write the report file.";
+  static constexpr const char* kCannotWriteJson = "Can not write the JSON file.";
   static constexpr const char* kBandAboveHalfTheRate =
       "Band must end below half the sample rate, %s Hz.";
 
@@ -95,8 +97,21 @@ class RunDriver {
   /// Answers a command line that asks for no measurement (usage, help, version, a refusal);
   /// returns the exit code.
   static int AnswerCommandLine(const CommandLine& line, const char* programName, Console& console);
+  /// From opening the input to the exit code; what the JSON holds goes into `run`.
+  template <class Factory>
+  static int MeasureInput(const CommandLine& line, Console& console, Factory& factory,
+                          const StopFlag& stop, JsonSummary::Run& run);
   /// Ends a run that a signal stopped.
-  static int EndInterrupted(Console& console, int signal);
+  static int EndInterrupted(Console& console, int signal, JsonSummary::Run& run);
+  /// Ends a run with its error line, kept for the JSON too; returns `exit`.
+  static int Fail(Console& console, JsonSummary::Run& run, int exit, int code,
+                  const std::string& message);
+  static int Fail(Console& console, JsonSummary::Run& run, int exit,
+                  const IErrorInfoProvider& failed);
+  /// Standard output stays open when the JSON written there is done.
+  static int KeepOpen(std::FILE* stream) { return std::fflush(stream); }
+  /// Writes `text` and closes the file; 0, or the error's number.
+  static int WriteFile(ReportFile& file, const std::string& text);
   /// The measured channel goes to the meter and, with -stats, to the summary's thread as well.
   template <class Meter, class Sample>
   struct Measured {
@@ -148,27 +163,57 @@ int RunDriver::Run(int argc, const char* const* argv, Console& console, Factory&
 template <class Factory>
 int RunDriver::Measure(const CommandLine& line, Console& console, Factory& factory,
                        const StopFlag& stop) {
+  JsonSummary::Run run;
+  if (line.jsonPath.empty()) {
+    return MeasureInput(line, console, factory, stop, run);
+  }
+  // The JSON's file is made first, so that one that cannot be written fails before anything is
+  // measured, and a run that fails at its input still leaves its record. Never the input.
+  const bool jsonOnStandardOutput = CommandLine::IsStandardStream(line.jsonPath);
+  if (!jsonOnStandardOutput && !CommandLine::IsStandardStream(line.inputPath) &&
+      Platform::SameExistingFile(line.inputPath.c_str(), line.jsonPath.c_str())) {
+    PrintErrorLine(console, 0, kOutputIsInput);
+    return kExitOutputUnwritable;
+  }
+  errno = 0;
+  ReportFile json =
+      jsonOnStandardOutput ? ReportFile(stdout, &KeepOpen) : OpenReport(line.jsonPath);
+  if (json == nullptr) {
+    PrintErrorLine(console, errno, kCannotWriteJson);
+    return kExitOutputUnwritable;
+  }
+  run.exitStatus = MeasureInput(line, console, factory, stop, run);
+  const int error = WriteFile(json, JsonSummary::Document(line, run));
+  if (error != 0) {
+    PrintErrorLine(console, error, kCannotWriteJson);
+    return run.exitStatus == kExitSuccess ? kExitOutputUnwritable : run.exitStatus;
+  }
+  return run.exitStatus;
+}
+
+template <class Factory>
+int RunDriver::MeasureInput(const CommandLine& line, Console& console, Factory& factory,
+                            const StopFlag& stop, JsonSummary::Run& run) {
   auto source = factory.MakeSource();
   if (!source.Open(line.inputPath.c_str())) {
     // A signal while the header is awaited cuts the input short: that is no fault of the file.
     if (stop != 0) {
-      return EndInterrupted(console, stop);
+      return EndInterrupted(console, stop, run);
     }
-    PrintErrorLine(console, source);
-    return kExitInputUnusable;
+    return Fail(console, run, kExitInputUnusable, source);
   }
   const int sampleRate = source.GetSampleRate();
   // A rate of 0, or one of 2^31 and above, which reads as negative, gives no time base.
   if (sampleRate <= 0) {
-    PrintErrorLine(console, 0, kUnsupportedSampleRate);
-    return kExitInputUnusable;
+    return Fail(console, run, kExitInputUnusable, 0, kUnsupportedSampleRate);
   }
   if (line.band && !BandPass::Fits(sampleRate, line.bandLow, line.bandHigh)) {
-    PrintErrorLine(console, 0, BandRefusal(sampleRate).c_str());
-    return kExitInputUnusable;
+    return Fail(console, run, kExitInputUnusable, 0, BandRefusal(sampleRate));
   }
   const SampleFormat& format = source.GetFormat();
   const bool floatingPoint = format.coding == SampleFormat::Coding::kFloat;
+  run.input = {true, sampleRate, source.GetBitsPerSample(), floatingPoint,
+               source.GetChannelCount()};
   console.Print(floatingPoint ? kFloatFormatLine : kFormatLine, sampleRate,
                 source.GetBitsPerSample(), source.GetChannelCount());
   console.Print(kChannelLine, line.channel);
@@ -177,8 +222,7 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
     if (!written.empty() && !CommandLine::IsStandardStream(line.inputPath) &&
         !CommandLine::IsStandardStream(written) &&
         Platform::SameExistingFile(line.inputPath.c_str(), written.c_str())) {
-      PrintErrorLine(console, 0, kOutputIsInput);
-      return kExitOutputUnwritable;
+      return Fail(console, run, kExitOutputUnwritable, 0, kOutputIsInput);
     }
   }
 
@@ -195,24 +239,24 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
     if (!line.reportPath.empty()) {
       summary->KeepPlots();
     }
+    if (!line.jsonPath.empty()) {
+      summary->KeepJson();
+    }
   }
   auto writer = factory.MakeWriter(line.outputPath.c_str(), 1.0 / line.outputRate);
   if (writer.HasError()) {
-    PrintErrorLine(console, writer);
-    return kExitOutputUnwritable;
+    return Fail(console, run, kExitOutputUnwritable, writer);
   }
   ReportFile report(nullptr, &std::fclose);
   if (!line.reportPath.empty()) {
     if (!CommandLine::IsStandardStream(line.outputPath) &&
         Platform::SameExistingFile(line.outputPath.c_str(), line.reportPath.c_str())) {
-      PrintErrorLine(console, 0, kReportIsTable);
-      return kExitOutputUnwritable;
+      return Fail(console, run, kExitOutputUnwritable, 0, kReportIsTable);
     }
     errno = 0;
     report = OpenReport(line.reportPath);
     if (report == nullptr) {
-      PrintErrorLine(console, errno, kCannotWriteReport);
-      return kExitOutputUnwritable;
+      return Fail(console, run, kExitOutputUnwritable, errno, kCannotWriteReport);
     }
   }
   auto meter = factory.MakeMeter(writer, mean, sampleRate / line.valueRate, sampleRate);
@@ -241,27 +285,29 @@ int RunDriver::Measure(const CommandLine& line, Console& console, Factory& facto
   // The report too, of what was measured; its failure counts after the input's and the table's.
   const int reportError =
       report != nullptr && summaryKept ? WriteReport(report, line.inputPath, *summary) : 0;
+  run.lines = writer.LinesAccepted();
+  if (summary && summaryKept && !line.jsonPath.empty()) {
+    run.tones = summary->JsonTones();
+    run.shortTones = summary->ShortTones();
+    run.unshownTones = summary->UnshownTones();
+  }
 
   // A stopped run has measured less than the input holds, whatever the source says.
   if (stop != 0) {
-    return EndInterrupted(console, stop);
+    return EndInterrupted(console, stop, run);
   }
   if (source.HasError()) {
-    PrintErrorLine(console, source);
-    return kExitReadError;
+    return Fail(console, run, kExitReadError, source);
   }
   if (writer.HasError()) {
-    PrintErrorLine(console, writer);
-    return kExitOutputUnwritable;
+    return Fail(console, run, kExitOutputUnwritable, writer);
   }
   if (reportError != 0) {
-    PrintErrorLine(console, reportError, kCannotWriteReport);
-    return kExitOutputUnwritable;
+    return Fail(console, run, kExitOutputUnwritable, reportError, kCannotWriteReport);
   }
   if (!summaryKept) {
     // The table is whole; the summary that was asked for is not there to print.
-    PrintErrorLine(console, ENOMEM, kOutOfMemory);
-    return kExitOutOfMemory;
+    return Fail(console, run, kExitOutOfMemory, ENOMEM, kOutOfMemory);
   }
   // A summary that did not reach the console is a failed run, not a quiet one.
   return summaryArrived ? kExitSuccess : kExitOutputUnwritable;

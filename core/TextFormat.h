@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace wavfreq {
@@ -15,6 +16,9 @@ class TextFormat {
   static std::string Signed(double value, int decimals);
   /// Three significant digits, trailing zeros kept: 0.556, 1.11, 4.00, 12.5, 120.
   static std::string ThreeDigits(double value);
+  /// The length of the UTF-8 sequence that starts at `at` in `text` (1 for ASCII), or 0 where
+  /// the bytes there are none: a stray byte, an overlong form, a surrogate, past U+10FFFF.
+  static std::size_t Utf8Length(const std::string& text, std::size_t at);
   /// printf into a string: `text` grows by the formatted line.
 #if defined(__GNUC__)
   __attribute__((format(printf, 2, 3)))

@@ -18,47 +18,11 @@ std::string Svg::Number(double value) {
   return TextFormat::Fixed(value, 2);
 }
 
-namespace {
-
-// The length of the UTF-8 sequence at `at`, or 0 where the bytes there are not one.
-std::size_t SequenceLength(const std::string& text, std::size_t at) {
-  const unsigned char lead = static_cast<unsigned char>(text[at]);
-  std::size_t length = 0;
-  if (lead < 0x80) {
-    return 1;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-  } else {
-    return 0;
-  }
-  if (at + length > text.size()) {
-    return 0;
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) {
-      return 0;
-    }
-  }
-  // No overlong forms, no surrogates, nothing past U+10FFFF.
-  const unsigned char second = static_cast<unsigned char>(text[at + 1]);
-  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
-      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F)) {
-    return 0;
-  }
-  return length;
-}
-
-}  // namespace
-
 std::string Svg::Escape(const std::string& text) {
   std::string escaped;
   for (std::size_t at = 0; at < text.size();) {
     // A file name need not be UTF-8; a byte that starts no sequence shows as '?'.
-    const std::size_t length = SequenceLength(text, at);
+    const std::size_t length = TextFormat::Utf8Length(text, at);
     if (length == 0) {
       escaped += '?';
       ++at;

@@ -110,7 +110,8 @@ void RunSummary::EndTone() {
     if (tone->Seconds() < kShortestTone) {
       ++shortTones;
     } else if (blockLines < kMostLines - kLinesBesideBlocks) {
-      const std::string block = tone->Report(blockCount + 1, nominal);
+      std::string json;
+      const std::string block = tone->Report(blockCount + 1, nominal, keepJson ? &json : nullptr);
       const int lines = LinesOf(block);
       if (blockLines + lines <= kMostLines - kLinesBesideBlocks) {
         blocks += block;
@@ -118,6 +119,9 @@ void RunSummary::EndTone() {
         ++blockCount;
         if (std::unique_ptr<TonePlots> drawn = tone->TakePlots()) {
           plots.push_back(std::move(drawn));
+        }
+        if (keepJson) {
+          jsonTones.push_back(std::move(json));
         }
       } else {
         blockLines = kMostLines;
@@ -221,6 +225,15 @@ void RunSummary::KeepPlots() {
 std::vector<std::unique_ptr<TonePlots>> RunSummary::TakePlots() {
   Finish();
   return std::move(plots);
+}
+
+void RunSummary::KeepJson() {
+  keepJson = true;
+}
+
+const std::vector<std::string>& RunSummary::JsonTones() {
+  Finish();
+  return jsonTones;
 }
 
 std::string RunSummary::Report(std::int64_t lines) {

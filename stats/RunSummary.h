@@ -93,6 +93,13 @@ class RunSummary {
   void KeepPlots();
   /// The report's plots of the tones with a block, in their order, once the input has ended.
   std::vector<std::unique_ptr<TonePlots>> TakePlots();
+  /// Keeps each block as a JSON object too.
+  void KeepJson();
+  /// The JSON objects of the tones with a block, in their order, once the input has ended.
+  const std::vector<std::string>& JsonTones();
+  /// Tones measured that got no block: shorter than a second, and past the summary's length.
+  std::int64_t ShortTones() const { return shortTones; }
+  std::int64_t UnshownTones() const { return unshownTones; }
 
   /// Lines of the summary at most.
   static constexpr int kMostLines = 200;
@@ -143,6 +150,8 @@ class RunSummary {
   double rpm = 0.0;
   bool keepPlots = false;
   std::vector<std::unique_ptr<TonePlots>> plots;
+  bool keepJson = false;
+  std::vector<std::string> jsonTones;
   // Readings: asked for or not, the next second to give, and those ready to be taken.
   bool readings = false;
   std::int64_t nextReading = 1;

@@ -455,99 +455,92 @@ void ToneTracker::Close() {
   }
 }
 
-std::string ToneTracker::Report(int number, double nominal) {
+std::string ToneTracker::Report(int number, double nominal, std::string* json) {
   Close();
   const ToneFigures::Figures f = figures.Compute();
-  std::string text;
   // Where the tone follows or meets a step, its block starts or ends at the step.
   const double from = StartSeconds();
   const double to = EndSeconds();
-  TextFormat::Append(text, "Tone %d: %s s to %s s\n", number, TextFormat::Fixed(from, 3).c_str(),
-                     TextFormat::Fixed(to, 3).c_str());
+  ToneBlock block(number, TextFormat::Fixed(from, 3), TextFormat::Fixed(to, 3), json != nullptr,
+                  kJsonDepth);
+  const auto done = [&]() {
+    if (json != nullptr) {
+      *json = block.Json();
+    }
+    return block.Text();
+  };
   if (f.values == 0) {
-    text += "Mean frequency: none (the tone is too short to measure)\n";
-    return text;
+    block.None("Mean frequency", "mean_hz", "the tone is too short to measure");
+    return done();
   }
-  TextFormat::Append(text, "Mean frequency: %s Hz\n", TextFormat::Fixed(f.mean, 3).c_str());
+  block.Figure("Mean frequency", "mean_hz", TextFormat::Fixed(f.mean, 3), "Hz");
   if (nominal <= 0.0) {
     nominal = NearestStandard(f.mean);
   }
   if (nominal > 0.0) {
-    TextFormat::Append(text, "Speed error: %s %%\n",
-                       TextFormat::Fixed(100.0 * (f.mean - nominal) / nominal, 4).c_str());
+    block.Figure("Speed error", "speed_error_percent",
+                 TextFormat::Fixed(100.0 * (f.mean - nominal) / nominal, 4), "%");
   } else {
-    text += "Speed error: none (no standard test frequency within 5 %)\n";
+    block.None("Speed error", "speed_error_percent", "no standard test frequency within 5 %");
   }
   if (turnRpm > 0.0) {
     if (nominal > 0.0) {
-      TextFormat::Append(text, "Speed: %s rpm\n",
-                         TextFormat::Fixed(turnRpm * f.mean / nominal, 3).c_str());
+      block.Figure("Speed", "speed_rpm", TextFormat::Fixed(turnRpm * f.mean / nominal, 3), "rpm");
     } else {
-      text += "Speed: none (no speed error: -nominal:F gives one)\n";
+      block.None("Speed", "speed_rpm", "no speed error: -nominal:F gives one");
     }
   }
-  TextFormat::Append(text, "Drift: %s Hz/s\n", TextFormat::Fixed(f.drift, 5).c_str());
-  TextFormat::Append(text, "Drift over the run: %s %%\n",
-                     TextFormat::Fixed(100.0 * f.drift * f.span / f.mean, 4).c_str());
-  if (f.flutterMeasured) {
-    TextFormat::Append(text, "Weighted wow and flutter (2-sigma): %s %%\n",
-                       TextFormat::Fixed(f.weighted2Sigma, 5).c_str());
-    TextFormat::Append(text, "Unweighted wow and flutter (2-sigma): %s %%\n",
-                       TextFormat::Fixed(f.unweighted2Sigma, 5).c_str());
-    TextFormat::Append(text, "Weighted wow and flutter (RMS): %s %%\n",
-                       TextFormat::Fixed(f.weightedRms, 5).c_str());
-    if (f.modulation.empty()) {
-      text += "Modulation: none (no component stands out of the noise)\n";
+  block.Figure("Drift", "drift_hz_per_s", TextFormat::Fixed(f.drift, 5), "Hz/s");
+  block.Figure("Drift over the run", "drift_over_the_run_percent",
+               TextFormat::Fixed(100.0 * f.drift * f.span / f.mean, 4), "%");
+  // The flutter figures, in the block's order, with their values where the tone was long enough.
+  struct Flutter {
+    const char* name;
+    const char* key;
+    double value;
+  };
+  const Flutter flutter[] = {
+      {"Weighted wow and flutter (2-sigma)", "weighted_2sigma_percent", f.weighted2Sigma},
+      {"Unweighted wow and flutter (2-sigma)", "unweighted_2sigma_percent", f.unweighted2Sigma},
+      {"Weighted wow and flutter (RMS)", "weighted_rms_percent", f.weightedRms},
+      {"Modulation", "modulation", 0.0},
+      {"Unweighted wow and flutter (RMS, 0.5-200 Hz)", "unweighted_rms_percent", f.unweightedRms},
+      {"Weighted wow (RMS, below 6 Hz)", "weighted_wow_rms_percent", f.weightedWowRms},
+      {"Weighted flutter (RMS, above 6 Hz)", "weighted_flutter_rms_percent", f.weightedFlutterRms},
+      {"Unweighted wow (RMS, 0.5-6 Hz)", "unweighted_wow_rms_percent", f.unweightedWowRms},
+      {"Unweighted flutter (RMS, 6-200 Hz)", "unweighted_flutter_rms_percent",
+       f.unweightedFlutterRms},
+      {"Drift (RMS, 0.05-0.5 Hz)", "drift_rms_percent", f.driftRms},
+      {"Peak-to-peak deviation (0.5-200 Hz)", "peak_to_peak_percent", f.peakToPeak}};
+  const char* tooShort = "too short: the weighting needs 4.5 s of the tone";
+  const char* driftTooShort = "too short: drift needs 30 s of the tone";
+  for (const Flutter& figure : flutter) {
+    const bool drift = figure.key[0] == 'd';
+    if (!f.flutterMeasured || (drift && !f.driftMeasured)) {
+      block.None(figure.name, figure.key, drift ? driftTooShort : tooShort);
+    } else if (figure.key[0] != 'm') {
+      block.Figure(figure.name, figure.key, TextFormat::Fixed(figure.value, 5), "%");
+    } else if (f.modulation.empty()) {
+      block.None(figure.name, figure.key, "no component stands out of the noise");
     } else {
-      text += "Modulation: ";
-      for (std::size_t i = 0; i < f.modulation.size(); ++i) {
-        TextFormat::Append(text, "%s%s Hz %s %%", i == 0 ? "" : ", ",
-                           TextFormat::ThreeDigits(f.modulation[i].hertz).c_str(),
-                           TextFormat::Fixed(f.modulation[i].share, 3).c_str());
-        const std::string name =
-            TurnName(f.modulation[i].hertz, TurnHertz(f, nominal), f.spectrumStep);
-        if (!name.empty()) {
-          TextFormat::Append(text, " (%s)", name.c_str());
-        }
+      std::vector<ToneBlock::Component> components;
+      for (const ToneFigures::Component& c : f.modulation) {
+        components.push_back({TextFormat::ThreeDigits(c.hertz), TextFormat::Fixed(c.share, 3),
+                              TurnName(c.hertz, TurnHertz(f, nominal), f.spectrumStep)});
       }
-      text += "\n";
+      block.Modulation(components);
     }
-    const auto percent = [&text](const char* name, double value) {
-      TextFormat::Append(text, "%s: %s %%\n", name, TextFormat::Fixed(value, 5).c_str());
-    };
-    percent("Unweighted wow and flutter (RMS, 0.5-200 Hz)", f.unweightedRms);
-    percent("Weighted wow (RMS, below 6 Hz)", f.weightedWowRms);
-    percent("Weighted flutter (RMS, above 6 Hz)", f.weightedFlutterRms);
-    percent("Unweighted wow (RMS, 0.5-6 Hz)", f.unweightedWowRms);
-    percent("Unweighted flutter (RMS, 6-200 Hz)", f.unweightedFlutterRms);
-    if (f.driftMeasured) {
-      percent("Drift (RMS, 0.05-0.5 Hz)", f.driftRms);
-    } else {
-      text += "Drift (RMS, 0.05-0.5 Hz): none (too short: drift needs 30 s of the tone)\n";
-    }
-    percent("Peak-to-peak deviation (0.5-200 Hz)", f.peakToPeak);
-    ReportTurn(text, f);
-  } else {
-    const char* reason = "none (too short: the weighting needs 4.5 s of the tone)";
-    for (const char* name :
-         {"Weighted wow and flutter (2-sigma)", "Unweighted wow and flutter (2-sigma)",
-          "Weighted wow and flutter (RMS)", "Modulation",
-          "Unweighted wow and flutter (RMS, 0.5-200 Hz)", "Weighted wow (RMS, below 6 Hz)",
-          "Weighted flutter (RMS, above 6 Hz)", "Unweighted wow (RMS, 0.5-6 Hz)",
-          "Unweighted flutter (RMS, 6-200 Hz)", "Drift (RMS, 0.05-0.5 Hz)",
-          "Peak-to-peak deviation (0.5-200 Hz)"}) {
-      TextFormat::Append(
-          text, "%s: %s\n", name,
-          name[0] == 'D' ? "none (too short: drift needs 30 s of the tone)" : reason);
-    }
-    if (turnRpm > 0.0) {
-      TextFormat::Append(text, "%s: %s\n%s: %s\n", kRepeatedName, reason, kNotRepeatedName, reason);
-    }
-    TextFormat::Append(text, "Warning: the tone lasts %s s, too short for the flutter figures\n",
-                       TextFormat::Fixed(f.span, 2).c_str());
   }
-  Warn(text, f);
+  if (turnRpm > 0.0) {
+    ReportTurn(block, f);
+  }
+  if (!f.flutterMeasured) {
+    block.Warning("the tone lasts " + TextFormat::Fixed(f.span, 2) +
+                  " s, too short for the flutter figures");
+  }
+  Warn(block, f);
   if (TonePlots* drawn = figures.Plots()) {
+    const std::string& text = block.Text();
     drawn->finished.startSeconds = TimeOf(firstFed < 0 ? 0 : firstFed);
     drawn->finished.rpm = turnRpm;
     TextFormat::Append(drawn->finished.title, "Tone %d: %s s to %s s, %s Hz", number,
@@ -563,7 +556,7 @@ std::string ToneTracker::Report(int number, double nominal) {
           {c.hertz, c.share, TurnName(c.hertz, TurnHertz(f, nominal), f.spectrumStep)});
     }
   }
-  return text;
+  return done();
 }
 
 double ToneTracker::TurnHertz(const ToneFigures::Figures& f, double nominal) const {
@@ -583,39 +576,43 @@ std::string ToneTracker::TurnName(double hertz, double turnHertz, double step) {
                       : std::to_string(static_cast<int>(order)) + std::string("x turn");
 }
 
-void ToneTracker::ReportTurn(std::string& text, const ToneFigures::Figures& f) const {
-  if (!(turnRpm > 0.0)) {
+void ToneTracker::ReportTurn(ToneBlock& block, const ToneFigures::Figures& f) const {
+  std::string reason;
+  if (!f.flutterMeasured) {
+    reason = "too short: the weighting needs 4.5 s of the tone";
+  } else if (f.turns < TurnAverage::kFewestTurns) {
+    reason = "too short: the turn's average needs 2 whole turns after the first 2.5 s, " +
+             TextFormat::Fixed(TurnAverage::kFewestTurns * 60.0 / turnRpm, 2) + " s";
+  }
+  if (!reason.empty()) {
+    block.None(kRepeatedName, "wow_repeated_each_turn_percent", reason);
+    block.None(kNotRepeatedName, "not_repeated_rms_percent", reason);
     return;
   }
-  if (f.turns < TurnAverage::kFewestTurns) {
-    const std::string reason =
-        "none (too short: the turn's average needs 2 whole turns after the first 2.5 s, " +
-        TextFormat::Fixed(TurnAverage::kFewestTurns * 60.0 / turnRpm, 2) + " s)";
-    TextFormat::Append(text, "%s: %s\n%s: %s\n", kRepeatedName, reason.c_str(), kNotRepeatedName,
-                       reason.c_str());
-    return;
-  }
-  TextFormat::Append(text, "%s: %s %% over %d turns\n", kRepeatedName,
-                     TextFormat::Fixed(f.repeatedHalfPeakToPeak, 5).c_str(), f.turns);
-  TextFormat::Append(text, "%s: %s %%\n", kNotRepeatedName,
-                     TextFormat::Fixed(f.notRepeatedRms, 5).c_str());
+  block.Turns(kRepeatedName, "wow_repeated_each_turn_percent",
+              TextFormat::Fixed(f.repeatedHalfPeakToPeak, 5), f.turns);
+  block.Figure(kNotRepeatedName, "not_repeated_rms_percent", TextFormat::Fixed(f.notRepeatedRms, 5),
+               "%");
 }
 
-void ToneTracker::Warn(std::string& text, const ToneFigures::Figures& f) const {
+void ToneTracker::Warn(ToneBlock& block, const ToneFigures::Figures& f) const {
+  std::string text;
   if (pass < bandPass) {
     TextFormat::Append(text,
-                       "Warning: a second tone at %s Hz, %s dB %s this one, narrows the "
-                       "measured band to 0.5 to %s Hz\n",
+                       "a second tone at %s Hz, %s dB %s this one, narrows the measured band to "
+                       "0.5 to %s Hz",
                        TextFormat::Fixed(neighbour, 0).c_str(),
                        TextFormat::Fixed(std::fabs(neighbourDb), 0).c_str(),
                        neighbourDb > 0.0 ? "above" : "below",
                        TextFormat::ThreeDigits(pass).c_str());
+    block.Warning(text);
   } else if (pass < 200.0) {
     TextFormat::Append(text,
-                       "Warning: a carrier of %s Hz carries modulation up to %s Hz only; measured "
-                       "0.5 to %s Hz\n",
+                       "a carrier of %s Hz carries modulation up to %s Hz only; measured 0.5 to "
+                       "%s Hz",
                        TextFormat::Fixed(f.mean, 0).c_str(), TextFormat::Fixed(pass, 0).c_str(),
                        TextFormat::Fixed(pass, 0).c_str());
+    block.Warning(text);
   }
   // Flat tops: equal neighbours at the crests, more than a clean sine's crests hold. A crest of
   // amplitude A (in steps of the samples), turning by w radians a sample, gives its two samples
@@ -632,10 +629,9 @@ void ToneTracker::Warn(std::string& text, const ToneFigures::Figures& f) const {
                 std::fmax(0.0, (2.0 / std::sqrt(crest) - turn) / Turns::kPi);
     }
     if (flatShare > std::fmax(kClippedShare, kNaturalFlatTops * natural)) {
-      TextFormat::Append(
-          text, "Warning: clipped, %s %% of the samples on flat tops at %s dBFS\n",
-          TextFormat::Fixed(100.0 * flatShare, 1).c_str(),
-          TextFormat::Fixed(20.0 * std::log10(flatTops.Top() / fullScale), 1).c_str());
+      block.Warning("clipped, " + TextFormat::Fixed(100.0 * flatShare, 1) +
+                    " % of the samples on flat tops at " +
+                    TextFormat::Fixed(20.0 * std::log10(flatTops.Top() / fullScale), 1) + " dBFS");
     }
   }
   const bool noisyWeighted = ReadsHigh(f.weightedRaw, f.weighted2Sigma, f.weightedNoiseShare);
@@ -643,17 +639,15 @@ void ToneTracker::Warn(std::string& text, const ToneFigures::Figures& f) const {
       ReadsHigh(f.unweightedRaw, f.unweighted2Sigma, f.unweightedNoiseShare);
   if (f.signalToNoiseDb < kPoorSignalToNoiseDb ||
       (f.flutterMeasured && (noisyWeighted || noisyUnweighted))) {
-    TextFormat::Append(text, "Warning: signal-to-noise ratio about %s dB in the measured band",
-                       TextFormat::Fixed(f.signalToNoiseDb, 0).c_str());
+    std::string noise = "signal-to-noise ratio about " + TextFormat::Fixed(f.signalToNoiseDb, 0) +
+                        " dB in the measured band";
     if (f.flutterMeasured) {
-      TextFormat::Append(
-          text,
-          "; noise made %s %% of the flutter's power, taken out as far as the "
-          "amplitude shows it",
-          TextFormat::Fixed(100.0 * std::fmax(f.weightedNoiseShare, f.unweightedNoiseShare), 0)
-              .c_str());
+      noise +=
+          "; noise made " +
+          TextFormat::Fixed(100.0 * std::fmax(f.weightedNoiseShare, f.unweightedNoiseShare), 0) +
+          " % of the flutter's power, taken out as far as the amplitude shows it";
     }
-    text += "; the flutter figures may read high\n";
+    block.Warning(noise + "; the flutter figures may read high");
   }
 }
 

@@ -10,6 +10,7 @@
 #include "dsp/FlatTops.h"
 #include "stats/Coherence.h"
 #include "stats/StepWatch.h"
+#include "stats/ToneBlock.h"
 #include "stats/ToneFigures.h"
 
 namespace wavfreq {
@@ -102,7 +103,10 @@ class ToneTracker {
   /// The tone's block of the summary: its span, its figures and its warnings. The speed error is
   /// taken against `nominal` hertz, or with 0 against the standard test frequency nearest the
   /// tone's mean (3150, 3000, 1000, 400, 315, 60 or 50 Hz) within 5 %.
-  std::string Report(int number, double nominal);
+  /// With `json`, the block as a JSON object too.
+  std::string Report(int number, double nominal, std::string* json = nullptr);
+  /// Indents of a tone's JSON object within the document: in the run's "tones" list.
+  static constexpr int kJsonDepth = 2;
 
   /// A second of the input (second k runs from k - 1 to k) as far as the tone measured it: how
   /// many of its values counted, their mean, and the weighted two-sigma figure over the last
@@ -182,7 +186,7 @@ class ToneTracker {
   /// The turns from the value `from` to (re, im), less `turn`: a small angle.
   static double Turn(double re, double im, const double* from, const double* turn);
   /// The warnings of the block.
-  void Warn(std::string& text, const ToneFigures::Figures& f) const;
+  void Warn(ToneBlock& block, const ToneFigures::Figures& f) const;
 
   double rate;      // of the speed series
   double pass;      // hertz either side of the carrier
@@ -250,7 +254,7 @@ class ToneTracker {
   double turnNominal = 0.0;
   std::int64_t firstFed = -1;  // the first value the figures took
   /// The block's lines of the turn.
-  void ReportTurn(std::string& text, const ToneFigures::Figures& f) const;
+  void ReportTurn(ToneBlock& block, const ToneFigures::Figures& f) const;
   /// The turn's rate as the tone's speed has it, in hertz; 0 without a turn.
   double TurnHertz(const ToneFigures::Figures& f, double nominal) const;
   std::size_t oldestAt = 0;

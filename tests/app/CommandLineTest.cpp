@@ -132,6 +132,19 @@ TEST(CommandLineTest, TurnAndReportAskForTheSummarysMeasurement) {
   EXPECT_EQ(Parse({"-rpm:10000", "a", "b"}).outcome, CommandLine::Outcome::kBadRpm);
 }
 
+TEST(CommandLineTest, JsonTakesStandardOutputFromTheConsoleButNotFromTheTable) {
+  const char* const jsonOut[] = {"wavfreq", "-json:-", "a", "b"};
+  const char* const jsonFile[] = {"wavfreq", "-json:-", "-json:r.json", "a", "b"};
+  const char* const tableOut[] = {"wavfreq", "a", "-"};
+  EXPECT_TRUE(CommandLine::ConsoleOnStandardError(4, jsonOut));
+  EXPECT_FALSE(CommandLine::ConsoleOnStandardError(5, jsonFile));
+  EXPECT_TRUE(CommandLine::ConsoleOnStandardError(3, tableOut));
+  EXPECT_EQ(Parse({"-json:r.json", "a", "b"}).jsonPath, "r.json");
+  EXPECT_TRUE(Parse({"-json:r.json", "a", "b"}).Summarises());
+  EXPECT_EQ(Parse({"-json:", "a", "b"}).outcome, CommandLine::Outcome::kBadJson);
+  EXPECT_EQ(Parse({"-json:-", "a", "-"}).outcome, CommandLine::Outcome::kBothOnStandardOutput);
+}
+
 TEST(CommandLineTest, ZeroValueRateIsRefused) {
   EXPECT_EQ(Parse({"-rate:0", "a", "b"}).outcome, CommandLine::Outcome::kZeroRate);
   EXPECT_EQ(Parse({"-rate:", "a", "b"}).outcome, CommandLine::Outcome::kZeroRate);

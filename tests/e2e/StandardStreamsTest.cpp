@@ -49,6 +49,7 @@ const std::string kMoreOptions =
     "repeats each turn\n"
     "-report:FILE - writes each tone's deviation, spectrum, histogram and figures to FILE, an SVG "
     "picture\n"
+    "-json:FILE - writes the summary to FILE as JSON, for scripts (- for standard output)\n"
     "- as <input.wav> reads standard input, as <output.txt> writes the table to standard output\n";
 
 TEST_F(StandardStreamsTest, TableGoesToStandardOutputAndTheConsoleToStandardError) {
