@@ -30,6 +30,46 @@ constexpr std::size_t kFigureChars = 76;
 constexpr double kFigureLine = 15.0;
 constexpr double kFiguresTop = 330.0;
 
+// The natural logarithm and the exponential from additions, multiplications, divisions and exact
+// scaling by powers of two alone: the C library's log and exp differ in the last bit from one
+// platform to the next, and so would the picture's coordinates. Accurate to a few units in the
+// last place, far finer than a plot needs.
+double Log(double value) {
+  int exponent = 0;
+  const double mantissa = std::frexp(value, &exponent);  // in [0.5, 1)
+  // ln m = 2 atanh(s), s = (m - 1) / (m + 1), |s| <= 1/3.
+  const double s = (mantissa - 1.0) / (mantissa + 1.0);
+  const double square = s * s;
+  double sum = 0.0;
+  for (int k = 41; k >= 1; k -= 2) {
+    sum = sum * square + 1.0 / k;
+  }
+  return exponent * 0.69314718055994531 + 2.0 * s * sum;
+}
+
+double Exp(double value) {
+  // e^x = 2^k e^r with |r| <= ln 2 / 2.
+  const double k = std::floor(value / 0.69314718055994531 + 0.5);
+  const double r = value - k * 0.69314718055994531;
+  double sum = 1.0;
+  for (int n = 20; n >= 1; --n) {
+    sum = 1.0 + sum * r / n;
+  }
+  return std::ldexp(sum, static_cast<int>(k));
+}
+
+// The power of ten at or below `value` > 0, by exact steps of ten up or down from 1.
+double TenBelow(double value) {
+  double power = 1.0;
+  while (power * 10.0 <= value) {
+    power *= 10.0;
+  }
+  while (power > value) {
+    power /= 10.0;
+  }
+  return power;
+}
+
 // The smallest round value (a tick step) that `magnitude` fits within.
 double RoundUp(double magnitude) {
   const std::vector<double> ticks = ReportPage::Ticks(0.0, magnitude, 4);
@@ -45,7 +85,7 @@ std::vector<double> ReportPage::Ticks(double low, double high, int count) {
     return ticks;
   }
   const double raw = (high - low) / count;
-  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+  const double magnitude = TenBelow(raw);
   double step = 10.0 * magnitude;
   for (const double multiple : {1.0, 2.0, 5.0}) {
     if (multiple * magnitude >= raw * (1.0 - 1e-9)) {
@@ -61,13 +101,17 @@ std::vector<double> ReportPage::Ticks(double low, double high, int count) {
 }
 
 std::string ReportPage::TickLabel(double value, double step) {
-  const int decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+  // As many decimals as the step's first digit needs: 0.05 two, 2 none.
+  int decimals = 0;
+  for (double place = 1.0; place > step * (1.0 + 1e-9) && decimals < 12; place /= 10.0) {
+    ++decimals;
+  }
   return TextFormat::Fixed(value, decimals);
 }
 
 double ReportPage::Area::X(double value) const {
   if (logX) {
-    return x + std::log(value / xLow) / std::log(xHigh / xLow) * width;
+    return x + Log(value / xLow) / Log(xHigh / xLow) * width;
   }
   return x + (value - xLow) / (xHigh - xLow) * width;
 }
@@ -172,9 +216,9 @@ void ReportPage::SpectrumPlot(Svg& svg, Area area, const TonePlots& tone) {
   double largest = 0.0;
   for (std::size_t px = 0; px < column.size(); ++px) {
     const double from =
-        area.xLow * std::pow(area.xHigh / area.xLow, static_cast<double>(px) / area.width);
+        area.xLow * Exp(Log(area.xHigh / area.xLow) * static_cast<double>(px) / area.width);
     const double to =
-        area.xLow * std::pow(area.xHigh / area.xLow, static_cast<double>(px + 1) / area.width);
+        area.xLow * Exp(Log(area.xHigh / area.xLow) * static_cast<double>(px + 1) / area.width);
     const std::size_t first = static_cast<std::size_t>(std::ceil(from / step));
     const std::size_t last = std::min(bins - 1, static_cast<std::size_t>(std::floor(to / step)));
     double value = 0.0;

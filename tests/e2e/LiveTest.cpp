@@ -28,12 +28,6 @@ class LiveTest : public ::testing::Test {
   }
 };
 
-/// The last value line's time in a table, or -1.
-double LastTime(const std::string& table) {
-  const std::vector<std::string> lines = Lines(table);
-  return lines.size() > 1 ? std::stod(lines.back()) : -1.0;
-}
-
 TEST_F(LiveTest, ACutFileGivesItsSummaryBeforeTheErrorLine) {
   // 8 s of 3150 Hz declared, 6 s there.
   const Bytes whole = PcmWav(1, 48000, 16, Frames16({Sine(3150, 16000, 48000, 8 * 48000)}));
@@ -49,6 +43,11 @@ TEST_F(LiveTest, ACutFileGivesItsSummaryBeforeTheErrorLine) {
 }
 
 #ifndef _WIN32
+/// The last value line's time in a table, or -1.
+double LastTime(const std::string& table) {
+  const std::vector<std::string> lines = Lines(table);
+  return lines.size() > 1 ? std::stod(lines.back()) : -1.0;
+}
 
 /// The tool reading a pipe that the test writes, with its console and table in files.
 class Pipe {
