@@ -22,6 +22,7 @@ constexpr double kPlottedTurns = 4.0;
 constexpr double kPlottedSeconds = 10.0;
 // A component is named a harmonic of the turn up to the tenth, within half the spectrum's spacing.
 constexpr int kNamedHarmonics = 10;
+constexpr const char* kTooShortForFlutter = "too short: the weighting needs 4.5 s of the tone";
 constexpr const char* kRepeatedName = "Wow repeated each turn (half peak-to-peak)";
 constexpr const char* kNotRepeatedName = "Wow and flutter not repeated (RMS, 0.5-200 Hz)";
 constexpr double kBridgeSeconds = 1.0;
@@ -494,31 +495,39 @@ std::string ToneTracker::Report(int number, double nominal, std::string* json) {
   block.Figure("Drift over the run", "drift_over_the_run_percent",
                TextFormat::Fixed(100.0 * f.drift * f.span / f.mean, 4), "%");
   // The flutter figures, in the block's order, with their values where the tone was long enough.
+  enum class Kind { kPercent, kModulation, kDrift };
   struct Flutter {
     const char* name;
     const char* key;
     double value;
+    Kind kind;
   };
   const Flutter flutter[] = {
-      {"Weighted wow and flutter (2-sigma)", "weighted_2sigma_percent", f.weighted2Sigma},
-      {"Unweighted wow and flutter (2-sigma)", "unweighted_2sigma_percent", f.unweighted2Sigma},
-      {"Weighted wow and flutter (RMS)", "weighted_rms_percent", f.weightedRms},
-      {"Modulation", "modulation", 0.0},
-      {"Unweighted wow and flutter (RMS, 0.5-200 Hz)", "unweighted_rms_percent", f.unweightedRms},
-      {"Weighted wow (RMS, below 6 Hz)", "weighted_wow_rms_percent", f.weightedWowRms},
-      {"Weighted flutter (RMS, above 6 Hz)", "weighted_flutter_rms_percent", f.weightedFlutterRms},
-      {"Unweighted wow (RMS, 0.5-6 Hz)", "unweighted_wow_rms_percent", f.unweightedWowRms},
+      {"Weighted wow and flutter (2-sigma)", "weighted_2sigma_percent", f.weighted2Sigma,
+       Kind::kPercent},
+      {"Unweighted wow and flutter (2-sigma)", "unweighted_2sigma_percent", f.unweighted2Sigma,
+       Kind::kPercent},
+      {"Weighted wow and flutter (RMS)", "weighted_rms_percent", f.weightedRms, Kind::kPercent},
+      {"Modulation", "modulation", 0.0, Kind::kModulation},
+      {"Unweighted wow and flutter (RMS, 0.5-200 Hz)", "unweighted_rms_percent", f.unweightedRms,
+       Kind::kPercent},
+      {"Weighted wow (RMS, below 6 Hz)", "weighted_wow_rms_percent", f.weightedWowRms,
+       Kind::kPercent},
+      {"Weighted flutter (RMS, above 6 Hz)", "weighted_flutter_rms_percent", f.weightedFlutterRms,
+       Kind::kPercent},
+      {"Unweighted wow (RMS, 0.5-6 Hz)", "unweighted_wow_rms_percent", f.unweightedWowRms,
+       Kind::kPercent},
       {"Unweighted flutter (RMS, 6-200 Hz)", "unweighted_flutter_rms_percent",
-       f.unweightedFlutterRms},
-      {"Drift (RMS, 0.05-0.5 Hz)", "drift_rms_percent", f.driftRms},
-      {"Peak-to-peak deviation (0.5-200 Hz)", "peak_to_peak_percent", f.peakToPeak}};
-  const char* tooShort = "too short: the weighting needs 4.5 s of the tone";
-  const char* driftTooShort = "too short: drift needs 30 s of the tone";
+       f.unweightedFlutterRms, Kind::kPercent},
+      {"Drift (RMS, 0.05-0.5 Hz)", "drift_rms_percent", f.driftRms, Kind::kDrift},
+      {"Peak-to-peak deviation (0.5-200 Hz)", "peak_to_peak_percent", f.peakToPeak,
+       Kind::kPercent}};
   for (const Flutter& figure : flutter) {
-    const bool drift = figure.key[0] == 'd';
-    if (!f.flutterMeasured || (drift && !f.driftMeasured)) {
-      block.None(figure.name, figure.key, drift ? driftTooShort : tooShort);
-    } else if (figure.key[0] != 'm') {
+    if (!f.flutterMeasured || (figure.kind == Kind::kDrift && !f.driftMeasured)) {
+      block.None(figure.name, figure.key,
+                 figure.kind == Kind::kDrift ? "too short: drift needs 30 s of the tone"
+                                             : kTooShortForFlutter);
+    } else if (figure.kind != Kind::kModulation) {
       block.Figure(figure.name, figure.key, TextFormat::Fixed(figure.value, 5), "%");
     } else if (f.modulation.empty()) {
       block.None(figure.name, figure.key, "no component stands out of the noise");
@@ -579,7 +588,7 @@ std::string ToneTracker::TurnName(double hertz, double turnHertz, double step) {
 void ToneTracker::ReportTurn(ToneBlock& block, const ToneFigures::Figures& f) const {
   std::string reason;
   if (!f.flutterMeasured) {
-    reason = "too short: the weighting needs 4.5 s of the tone";
+    reason = kTooShortForFlutter;
   } else if (f.turns < TurnAverage::kFewestTurns) {
     reason = "too short: the turn's average needs 2 whole turns after the first 2.5 s, " +
              TextFormat::Fixed(TurnAverage::kFewestTurns * 60.0 / turnRpm, 2) + " s";
