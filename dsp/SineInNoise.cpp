@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include "dsp/Turns.h"
 
@@ -11,7 +13,6 @@ namespace {
 
 // Phases of the sine, a quarter period in steps: by symmetry it holds every value |sin| takes.
 constexpr int kPhases = 32;
-constexpr int kHalvings = 60;
 constexpr int kFitSteps = 30;
 constexpr double kShare = 0.95;
 
@@ -52,6 +53,15 @@ double SineInNoise::Exp(double x) {
   for (int k = 13; k >= 1; --k) {
     series = 1.0 + series * r / k;
   }
+  // Times 2^n, its bits made directly where 2^n is a normal number: the same exact scaling as
+  // ldexp, without the library call that the noise model's many evaluations would pay for.
+  if (n >= -1022.0 && n <= 1023.0) {
+    const std::uint64_t bits = static_cast<std::uint64_t>(static_cast<std::int64_t>(n) + 1023)
+                               << 52;
+    double scale;
+    std::memcpy(&scale, &bits, sizeof scale);
+    return series * scale;
+  }
   return std::ldexp(series, static_cast<int>(n));
 }
 
@@ -72,14 +82,14 @@ double SineInNoise::NormalCdf(double z) {
   return 0.5 * (x >= 0.0 ? erfc : 2.0 - erfc);
 }
 
-double SineInNoise::Percentile(double a, double sigma, double share) {
+double SineInNoise::Percentile(double a, double sigma, double share, int halvings) {
   if (!(sigma > 0.0)) {
     // |sin| is below sin(share x pi / 2) for `share` of a period.
     return a * Turns::Of(0.25 * share).sine;
   }
   double low = 0.0;
   double high = a + 10.0 * sigma;
-  for (int i = 0; i < kHalvings; ++i) {
+  for (int i = 0; i < halvings; ++i) {
     const double middle = 0.5 * (low + high);
     (Within(middle, a, sigma) < share ? low : high) = middle;
   }
@@ -131,7 +141,7 @@ double SineInNoise::SineShare(const std::vector<double>& edges, const std::vecto
   return 0.5 * (low + high);
 }
 
-double SineInNoise::NoiseCorrection(double power, double sine, double noisePower) {
+double SineInNoise::NoiseCorrection(double power, double sine, double noisePower, int halvings) {
   if (!(noisePower > 0.0) || !(power > 0.0)) {
     return 1.0;
   }
@@ -141,8 +151,8 @@ double SineInNoise::NoiseCorrection(double power, double sine, double noisePower
   }
   sine = std::fmin(sine, clean);
   const double a = std::sqrt(2.0 * sine);
-  const double without = Percentile(a, std::sqrt(clean - sine), kShare);
-  const double with = Percentile(a, std::sqrt(power - sine), kShare);
+  const double without = Percentile(a, std::sqrt(clean - sine), kShare, halvings);
+  const double with = Percentile(a, std::sqrt(power - sine), kShare, halvings);
   return with > 0.0 ? without / with : 1.0;
 }
 

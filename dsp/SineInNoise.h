@@ -11,8 +11,9 @@ namespace wavfreq {
 /// same bits everywhere.
 class SineInNoise {
  public:
-  /// The level that |a sin(t) + noise| stays below `share` of the time.
-  static double Percentile(double a, double sigma, double share);
+  /// The level that |a sin(t) + noise| stays below `share` of the time, found by `halvings`
+  /// halvings of an interval (60: to the last bits).
+  static double Percentile(double a, double sigma, double share, int halvings = 60);
 
   /// How much of a series' power `power` lies in the sine, fitted to the series' magnitudes by
   /// their likelihood: `counts` of magnitudes between `edges` (one more edge than counts, the
@@ -24,7 +25,7 @@ class SineInNoise {
   /// (95 %) of a series of power `power`, `sine` of it in a sine: the model's percentile without
   /// the noise over its percentile with it. 1 without noise; the square root of the power's
   /// share left, for noise on noise.
-  static double NoiseCorrection(double power, double sine, double noisePower);
+  static double NoiseCorrection(double power, double sine, double noisePower, int halvings = 60);
 
   /// P(Z <= z) for a standard normal Z.
   static double NormalCdf(double z);

@@ -321,7 +321,7 @@ void ToneFigures::KeepRecent() {
   recent.assign(static_cast<std::size_t>(kRecentSeconds * rate) + 1, 0.0);
 }
 
-double ToneFigures::RecentWeighted2Sigma() const {
+double ToneFigures::RecentWeighted2Sigma() {
   if (recentCount < static_cast<std::size_t>(kShortestSeconds * rate) || count == 0) {
     return std::numeric_limits<double>::quiet_NaN();
   }
@@ -341,25 +341,38 @@ double ToneFigures::RecentWeighted2Sigma() const {
   const double noise =
       noiseSums.seconds > 0.0 ? noiseSums.bands[kWeighted] / noiseSums.seconds : 0.0;
   if (noise > kSmallNoise * power) {
-    // The histogram the noise model is fitted to, as the whole tone's.
-    const auto top =
-        magnitudes.begin() +
-        static_cast<std::ptrdiff_t>(std::min(
-            magnitudes.size() - 1,
-            static_cast<std::size_t>(std::ceil(0.999 * static_cast<double>(magnitudes.size()))) -
-                1));
-    std::nth_element(magnitudes.begin(), top, magnitudes.end());
-    LogHistogram::Bins bins;
-    const double width = 1.5 * *top / kFitBins;
-    bins.counts.assign(kFitBins, 0.0);
-    for (int k = 0; k <= kFitBins; ++k) {
-      bins.edges.push_back(k < kFitBins ? width * k : 1e300);
+    const double noisePower = std::fmin(noise, power);
+    const double share = noisePower / power;
+    if (fittedAt < 0 || static_cast<double>(seen - fittedAt) >= kRefitSeconds * rate) {
+      // The histogram the noise model is fitted to, as the whole tone's.
+      const auto top =
+          magnitudes.begin() +
+          static_cast<std::ptrdiff_t>(std::min(
+              magnitudes.size() - 1,
+              static_cast<std::size_t>(std::ceil(0.999 * static_cast<double>(magnitudes.size()))) -
+                  1));
+      std::nth_element(magnitudes.begin(), top, magnitudes.end());
+      LogHistogram::Bins bins;
+      const double width = 1.5 * *top / kFitBins;
+      bins.counts.assign(kFitBins, 0.0);
+      for (int k = 0; k <= kFitBins; ++k) {
+        bins.edges.push_back(k < kFitBins ? width * k : 1e300);
+      }
+      for (double magnitude : magnitudes) {
+        const double at = width > 0.0 ? std::floor(magnitude / width) : 0.0;
+        bins.counts[at < kFitBins ? static_cast<std::size_t>(at) : kFitBins - 1] += 1.0;
+      }
+      fittedSine =
+          SineInNoise::SineShare(bins.edges, bins.counts, power, power - noisePower) / power;
+      fittedAt = seen;
+      factorShare = -1.0;
     }
-    for (double magnitude : magnitudes) {
-      const double at = width > 0.0 ? std::floor(magnitude / width) : 0.0;
-      bins.counts[at < kFitBins ? static_cast<std::size_t>(at) : kFitBins - 1] += 1.0;
+    // A reading shows four digits: the percentile to 2^-30 of its range is more than enough.
+    if (std::fabs(share - factorShare) > kRefitShare * factorShare) {
+      factor = SineInNoise::NoiseCorrection(power, fittedSine * power, noisePower, 30);
+      factorShare = share;
     }
-    figure *= NoiseCorrection(bins, power, std::fmin(noise, power));
+    figure *= factor;
   }
   const double mean = origin + sumF / static_cast<double>(count);
   return mean > 0.0 ? figure * 100.0 / mean : std::numeric_limits<double>::quiet_NaN();

@@ -92,7 +92,13 @@ class ToneFigures {
   /// The weighted two-sigma figure over the last 10 s of values that counted, in percent of the
   /// mean so far, with the noise measured so far taken out; NaN until the weighting has settled
   /// and 2 s of them are there.
-  double RecentWeighted2Sigma() const;
+  /// The noise model's sine is fitted afresh every kRefitSeconds; in between its share of the
+  /// power stands, and the noise's factor is worked out anew only when the noise's share of the
+  /// power has moved by more than kRefitShare of itself, so that a reading a second costs little
+  /// beside the measurement.
+  double RecentWeighted2Sigma();
+  static constexpr double kRefitShare = 0.01;
+  static constexpr double kRefitSeconds = 30.0;
   static constexpr double kRecentSeconds = 10.0;
 
   /// Whether the flutter figures' filters have settled.
@@ -192,6 +198,13 @@ class ToneFigures {
   std::vector<double> recent;
   std::size_t recentAt = 0;
   std::size_t recentCount = 0;
+  // The recent figure's noise model: the sine's share of the power at the last fit and the values
+  // seen then (`fittedAt` < 0 before the first); the noise's share and the factor last worked
+  // out from it.
+  double fittedSine = 0.0;
+  std::int64_t fittedAt = -1;
+  double factorShare = 0.0;
+  double factor = 1.0;
   // The noise's magnitudes in the seconds being measured: through the figures' filters, and
   // the amplitude's steps as they come, for the signal-to-noise ratio; the seconds of the tone
   // they stand for.
