@@ -1,11 +1,12 @@
 // The floor under a measurement of a WAV file: read it whole, in 1 MiB blocks through read(),
-// and add up its bytes, as little work per byte as can be done and still touch each one.
-// Prints the sum, so that the additions cannot be left out.
+// and add up its bytes eight at a time as 64-bit words, as little work as can be done and still
+// touch each one. Prints the sum, so that the additions cannot be left out.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 int main(int argc, char** argv) {
@@ -25,8 +26,15 @@ int main(int argc, char** argv) {
     if (got <= 0) {
       break;
     }
-    for (ssize_t i = 0; i < got; ++i) {
-      sum += block[static_cast<std::size_t>(i)];
+    const std::size_t bytes = static_cast<std::size_t>(got);
+    std::size_t i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, block.data() + i, sizeof word);
+      sum += word;
+    }
+    for (; i < bytes; ++i) {
+      sum += block[i];
     }
   }
   close(file);
