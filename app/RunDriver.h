@@ -16,6 +16,7 @@
 #include "app/JsonSummary.h"
 #include "app/LiveDisplay.h"
 #include "app/Platform.h"
+#include "app/ReadAhead.h"
 #include "app/SummaryThread.h"
 #include "core/IErrorInfoProvider.h"
 #include "core/SampleFormat.h"
@@ -63,10 +64,10 @@ class RunDriver {
   /// ends, the source fails or `stop` is set, and tells `progress(framesBefore, count)` of each
   /// block. The samples are read as `Sample`: int, or double for floating-point samples and the
   /// filter. With a band-pass filter, they go through it, and the filter's last output after the
-  /// loop.
+  /// loop. With `mayReadAhead`, a source that is not a stream is read on a thread of its own.
   template <class Sample, class Source, class Processor, class Progress>
   static void RunSampleLoop(Source& source, Processor& processor, int channel, const StopFlag& stop,
-                            BandPass* band, Progress progress);
+                            BandPass* band, Progress progress, bool mayReadAhead);
 
   /// Frames read and measured at a time: the stop request is looked at once per block.
   static constexpr int kBlockFrames = 4096;
@@ -141,6 +142,12 @@ class RunDriver {
   template <class Factory>
   struct TellsBeforeWait<Factory, std::void_t<decltype(std::declval<Factory&>().SetBeforeWait(
                                       std::function<void()>()))>> : std::true_type {};
+  /// Whether a source can say that its input is a stream; the others are read ahead on a thread.
+  template <class Source, class = void>
+  struct CanReadAhead : std::false_type {};
+  template <class Source>
+  struct CanReadAhead<Source, std::void_t<decltype(std::declval<Source&>().IsStream())>>
+      : std::true_type {};
   /// The refusal of a band that the sample rate cannot hold.
   static std::string BandRefusal(int sampleRate);
   /// The one error line: "Error! (code) message" on a line of its own.
@@ -360,7 +367,8 @@ bool RunDriver::MeasureChannel(Source& source, Meter& meter, Writer& writer, Run
     }
   };
   Measured<Meter, Sample> measured{meter, thread ? &*thread : nullptr};
-  RunSampleLoop<Sample>(source, measured, line.channel, stop, band, progress);
+  // With the summary's thread beside it, the second core is taken: the reading stays here.
+  RunSampleLoop<Sample>(source, measured, line.channel, stop, band, progress, !thread);
   if constexpr (TellsBeforeWait<Factory>::value) {
     factory.SetBeforeWait(nullptr);
   }
@@ -384,8 +392,8 @@ bool RunDriver::MeasureChannel(Source& source, Meter& meter, Writer& writer, Run
 
 template <class Sample, class Source, class Processor, class Progress>
 void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
-                              const StopFlag& stop, BandPass* band, Progress progress) {
-  Sample samples[kBlockFrames];
+                              const StopFlag& stop, BandPass* band, Progress progress,
+                              bool mayReadAhead) {
   // The filter's output is double: only a loop over doubles takes it.
   const auto filtered = [&processor](const double* values, int count) {
     if constexpr (std::is_same_v<Sample, double>) {
@@ -397,14 +405,8 @@ void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
     }
   };
   std::int64_t framesRead = 0;
-  while (!source.IsEndOfData()) {
-    if (source.HasError()) {
-      break;
-    }
-    const int count = source.ReadBlock(channel, samples, kBlockFrames);
-    if (count == 0) {
-      break;
-    }
+  // One block read: measured, and the progress told. False once the run is to stop.
+  const auto measure = [&](const Sample* samples, int count) {
     if (band != nullptr) {
       band->Process(samples, count, filtered);
     } else {
@@ -412,8 +414,34 @@ void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
     }
     progress(framesRead, count);
     framesRead += count;
-    if (stop != 0) {
-      break;
+    return stop == 0;
+  };
+  bool readAhead = false;
+  if constexpr (CanReadAhead<Source>::value) {
+    // A stream's next frames may not have arrived: what has is measured before the run waits,
+    // so it is read on this thread, block by block.
+    readAhead = mayReadAhead && !source.IsStream();
+  }
+  if (readAhead) {
+    ReadAhead<Source, Sample> ahead(source, channel);
+    const Sample* slot = nullptr;
+    bool going = true;
+    for (int count = ahead.Next(slot); going && count > 0; count = ahead.Next(slot)) {
+      // The same blocks as read one at a time, so that the stop is looked at as often.
+      for (int at = 0; going && at < count; at += kBlockFrames) {
+        going = measure(slot + at, std::min(kBlockFrames, count - at));
+      }
+    }
+  } else {
+    Sample samples[kBlockFrames];
+    while (!source.IsEndOfData()) {
+      if (source.HasError()) {
+        break;
+      }
+      const int count = source.ReadBlock(channel, samples, kBlockFrames);
+      if (count == 0 || !measure(samples, count)) {
+        break;
+      }
     }
   }
   // Whatever ended the input, the filter's output for the samples read so far is measured.

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "dsp/FirDesign.h"
-#include "dsp/Pair.h"
+#include "core/Lanes.h"
 #include "dsp/Turns.h"
 
 namespace wavfreq {

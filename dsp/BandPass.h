@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dsp/Fft.h"
-#include "dsp/Pair.h"
+#include "core/Lanes.h"
 #include "dsp/Phasor.h"
 
 namespace wavfreq {

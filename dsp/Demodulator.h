@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dsp/Phasor.h"
-#include "dsp/Quad.h"
+#include "core/Lanes.h"
 
 namespace wavfreq {
 

@@ -1,6 +1,8 @@
 // Gives the meter arbitrary samples twice: one by one through its interfaces, and in blocks of
 // sizes that the bytes choose through the product's instantiation. The two must report the same
-// values to the last bit; the fuzzer stops on the first difference. The first 8 bytes choose the
+// values to the last bit; the fuzzer stops on the first difference. A third meter takes the
+// blocks with a writer that drops everything up to just below the next value: it must still be
+// offered every value. The first 8 bytes choose the
 // window, the gate, the level, the sample width and whether the samples are integers or real
 // values (the integers times a scale, some of which bring them near the level's 0.0001), and seed
 // the block sizes; the rest are the samples.
@@ -13,6 +15,7 @@
 
 #include "meter/ConstMean.h"
 #include "meter/WavFreqMeter.h"
+#include "support/EdgeWriter.h"
 #include "support/RecordingWriter.h"
 #include "wav/LittleEndian.h"
 
@@ -56,12 +59,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   wavfreq::ConstMean oneByOneMean(0, level);
   wavfreq::WavFreqMeter reference(oneByOne, oneByOneMean, window, 8000);
   RecordingWriter inBlocks;
+  wavfreq::test::EdgeWriter edge(oneByOne.values);
+  wavfreq::ConstMean edgeMean(0, level);
+  wavfreq::BasicWavFreqMeter<wavfreq::ConstMean, wavfreq::test::EdgeWriter> edgeMeter(
+      edge, edgeMean, window, 8000);
   wavfreq::ConstMean inBlocksMean(0, level);
   wavfreq::BasicWavFreqMeter<wavfreq::ConstMean, RecordingWriter> blocks(inBlocks, inBlocksMean,
                                                                          window, 8000);
   if (gate > 0.0) {
     reference.SetGate(gate);
     blocks.SetGate(gate);
+    edgeMeter.SetGate(gate);
   }
   std::vector<double> values;
   for (int sample : samples) {
@@ -80,8 +88,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t count = wanted < samples.size() - done ? wanted : samples.size() - done;
     if (real) {
       blocks.ProcessBlock(values.data() + done, static_cast<int>(count));
+      edgeMeter.ProcessBlock(values.data() + done, static_cast<int>(count));
     } else {
       blocks.ProcessBlock(samples.data() + done, static_cast<int>(count));
+      edgeMeter.ProcessBlock(samples.data() + done, static_cast<int>(count));
     }
     done += count;
   }
@@ -96,6 +106,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (std::memcmp(&oneByOne.values[i], &inBlocks.values[i], sizeof oneByOne.values[i]) != 0) {
       Fail("a report");
     }
+  }
+  if (edge.got.size() != oneByOne.values.size() ||
+      (!edge.got.empty() && std::memcmp(edge.got.data(), oneByOne.values.data(),
+                                        edge.got.size() * sizeof edge.got[0]) != 0)) {
+    Fail("a value left out above what the writer drops");
   }
   return 0;
 }

@@ -15,8 +15,24 @@ namespace wavfreq {
 /// addition that reaches the next power of two can round, and it rounds value + n - 1 + 1 = value
 /// + n, once, as the lone addition does. Values below 1 have finer spacing, and each addition
 /// there is made as it is. At 2^52 and above, where 1.0 is below the spacing, so is each addition.
+///
+/// From a value in [0, 1], the start of each distance between crossings, the additions that can
+/// round are known without looking at the bits: after the first, which makes x1 in [1, 2], the
+/// sum x(2^j) lies in [2^j, 2^j + 1], so the next 2^j - 1 additions stay within [2^j, 2^(j+1)]
+/// and are exact, and only the one that makes x(2^(j+1)) rounds: x(2^(j+1)) = x(2^j) + 2^j, one
+/// rounding. A count of n then takes about log2(n) additions, one after the other.
 inline double AddOnes(double value, std::int64_t count) {
-  // Short runs, the usual distance between crossings, are cheaper added one at a time.
+  if (value >= 0.0 && value <= 1.0 && count > 0 && count < (std::int64_t{1} << 52)) {
+    value = value + 1.0;
+    std::int64_t done = 1;
+    while (done <= count - done) {
+      value = value + static_cast<double>(done);
+      done += done;
+    }
+    // Exact: x(2^j) + (n - 2^j) <= 2^j + 1 + 2^j - 1.
+    return value + static_cast<double>(count - done);
+  }
+  // Short runs are cheaper added one at a time.
   if (count <= 32) {
     std::int64_t i = 0;
     for (; i + 4 <= count; i += 4) {

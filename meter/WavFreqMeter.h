@@ -2,12 +2,14 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <type_traits>
 
 #include "core/IDataProcessor.h"
 #include "core/IDataWriter.h"
 #include "core/IWavMean.h"
-#include "dsp/Pair.h"
+#include "core/Lanes.h"
+#include "core/SignMasks.h"
 #include "meter/AddOnes.h"
 #include "meter/RingQueue.h"
 
@@ -62,7 +64,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
         start = 1;
       }
       if (level == 0.0 && !gated) {
-        ProcessAtZero<false>(samples + start, count - start, samplesReceived + start);
+        ProcessAtZeroBySigns(samples + start, count - start, samplesReceived + start);
       } else if (level == 0.0 && gateThreshold > 0.0) {
         ProcessAtZero<true>(samples + start, count - start, samplesReceived + start);
       } else {
@@ -88,7 +90,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
     if constexpr (TakesBlocks<Mean>::value) {
       const double level = mean.AddSamples(count);
       if (level == 0.0 && !gated) {
-        ProcessAtZero<false>(samples, count, samplesReceived);
+        ProcessAtZeroBySigns(samples, count, samplesReceived);
       } else if (level == 0.0 && gateThreshold > 0.0) {
         ProcessAtZero<true>(samples, count, samplesReceived);
       } else {
@@ -247,6 +249,71 @@ class BasicWavFreqMeter final : public IDataProcessor {
     previousSample = static_cast<double>(previous);
   }
 
+  // ProcessAtZero without a gate, 64 samples at a time from their signs. Sample i crosses where
+  // sample i - 1 lies above 0 and sample i does not, or below 0 and sample i does not; every other
+  // sample is a step unless both are 0. The crossings are then taken in order, each with the steps
+  // before it, exactly as ProcessAtZero takes them; the samples that are left over go to it.
+  template <class Sample>
+  void ProcessAtZeroBySigns(const Sample* samples, int count, std::int64_t firstPosition) {
+    constexpr int kWidth = SignMasks::kWidth;
+    Sample previous = static_cast<Sample>(previousSample);
+    std::int64_t steps = 0;  // 1.0 steps not yet added to sinceCrossing
+    int i = 0;
+    for (; i + kWidth <= count; i += kWidth) {
+      const SignMasks signs = SignMasks::Of(samples + i);
+      const std::uint64_t aboveBefore = (signs.above << 1) | (previous > 0 ? 1u : 0u);
+      const std::uint64_t belowBefore = (signs.below << 1) | (previous < 0 ? 1u : 0u);
+      std::uint64_t crossings = (aboveBefore & ~signs.above) | (belowBefore & ~signs.below);
+      // Samples that are 0 after a 0: no step.
+      const std::uint64_t zeros = ~(signs.above | signs.below);
+      const std::uint64_t still = zeros & ((zeros << 1) | (previous == 0 ? 1u : 0u));
+      int next = 0;  // the first sample of the word not yet counted
+      while (crossings != 0) {
+        const int at = LowestBit(crossings);
+        steps += (at - next) - OnesBetween(still, next, at);
+        sinceCrossing = AddOnes(sinceCrossing, steps);
+        steps = 0;
+        previousSample = static_cast<double>(at == 0 ? previous : samples[i + at - 1]);
+        CountCrossing(static_cast<double>(samples[i + at]), firstPosition + i + at, 0.0);
+        next = at + 1;
+        crossings &= crossings - 1;
+      }
+      steps += (kWidth - next) - OnesBetween(still, next, kWidth);
+      previous = samples[i + kWidth - 1];
+    }
+    sinceCrossing = AddOnes(sinceCrossing, steps);
+    previousSample = static_cast<double>(previous);
+    ProcessAtZero<false>(samples + i, count - i, firstPosition + i);
+  }
+
+  static int LowestBit(std::uint64_t word) {
+#if defined(__GNUC__)
+    return __builtin_ctzll(word);
+#else
+    int bit = 0;
+    while ((word & 1u) == 0) {
+      word >>= 1;
+      ++bit;
+    }
+    return bit;
+#endif
+  }
+
+  // The set bits of `word` from bit `from` up to bit `to`, not including it.
+  static int OnesBetween(std::uint64_t word, int from, int to) {
+    if (word == 0 || from >= to) {
+      return 0;
+    }
+    const std::uint64_t range = (to == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << to) - 1) &
+                                ~((std::uint64_t{1} << from) - 1);
+    word &= range;
+    int ones = 0;
+    for (; word != 0; word &= word - 1) {
+      ++ones;
+    }
+    return ones;
+  }
+
   // Whether all four samples from `four` on lie above the level 0, or all below it.
   template <class Sample>
   static bool AllAbove(const Sample* four) {
@@ -256,7 +323,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
               (static_cast<std::int64_t>(four[2]) - 1) |
               (static_cast<std::int64_t>(four[3]) - 1)) >= 0;
     } else {
-      return Pair::MinOfFour(four) > 0.0;
+      return Pair::Min(Pair::Load(four), Pair::Load(four + 2)).Least() > 0.0;
     }
   }
   template <class Sample>
@@ -264,7 +331,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
     if constexpr (std::is_same_v<Sample, int>) {
       return (four[0] & four[1] & four[2] & four[3]) < 0;
     } else {
-      return Pair::MaxOfFour(four) < 0.0;
+      return Pair::Max(Pair::Load(four), Pair::Load(four + 2)).Most() < 0.0;
     }
   }
 
@@ -334,12 +401,29 @@ class BasicWavFreqMeter final : public IDataProcessor {
       intervals.pop_front();
     }
     if (!intervals.empty()) {
+      const double beforeRate = static_cast<double>(position) - intervalSum * 0.5 - fraction;
+      // Most values are thinned away by the writer: those are not worked out.
+      if (beforeRate < BeforeRateDropped()) {
+        return;
+      }
       const double n = static_cast<double>(intervals.size());
-      const double time =
-          (static_cast<double>(position) - intervalSum * 0.5 - fraction) / sampleRate;
+      const double time = beforeRate / sampleRate;
       const double frequency = sampleRate / ((intervalSum + intervalSum) / n);
       writer.WriteValue(time, frequency);
     }
+  }
+
+  // A value of the time's dividend below this is one whose time the writer drops: it lies below
+  // the writer's DropsUpTo() times the rate by a margin wider than the roundings of that product
+  // and of the division, so the time, rounded, is at most DropsUpTo().
+  double BeforeRateDropped() {
+    const double dropsUpTo = writer.DropsUpTo();
+    if (!(dropsUpTo == droppedFor)) {
+      droppedFor = dropsUpTo;
+      const double product = dropsUpTo * sampleRate;
+      beforeRateDropped = product - std::fabs(product) * 0x1p-40 - 0x1p-1070;
+    }
+    return beforeRateDropped;
   }
 
   // Gated, a distance longer than the window, or more than twice the mean of the distances the
@@ -375,6 +459,8 @@ class BasicWavFreqMeter final : public IDataProcessor {
   double sinceCrossing = 0.0;
   double intervalSum = 0.0;
   RingQueue<double> intervals;
+  double droppedFor = -std::numeric_limits<double>::infinity();
+  double beforeRateDropped = -std::numeric_limits<double>::infinity();
   RingQueue<double> pendingSamples;
   bool gated = false;
   double gateThreshold = 0.0;

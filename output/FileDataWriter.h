@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -34,11 +36,16 @@ class FileDataWriter final : public IDataWriter, public IErrorInfoProvider {
     }
     lastTime = time;
     firstValuePending = false;
+    // Below lastTime + interval, by a margin far wider than the roundings of this sum and of the
+    // subtraction above: a time at or below it is dropped there.
+    dropsUpTo = (time + interval) - (std::fabs(time) + std::fabs(interval)) * 0x1p-40 - 0x1p-1070;
     ++linesAccepted;
     if (file != nullptr) {
       AppendValueLine(time, frequency);
     }
   }
+
+  double DropsUpTo() const override { return dropsUpTo; }
 
   /// The value lines accepted so far.
   std::int64_t LinesAccepted() const { return linesAccepted; }
@@ -68,6 +75,7 @@ class FileDataWriter final : public IDataWriter, public IErrorInfoProvider {
   const double interval;
   double lastTime = 0.0;
   bool firstValuePending = true;
+  double dropsUpTo = -std::numeric_limits<double>::infinity();
   std::unique_ptr<char[]> buffer;
   std::size_t used = 0;
   std::int64_t linesAccepted = 0;

@@ -71,6 +71,9 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
   bool OpenStream(std::unique_ptr<IByteStream> stream);
   void Close() override;
   bool IsEndOfData() override;
+  /// Whether the open input is a stream (a pipe, a terminal), whose next frames may not have
+  /// arrived yet; false for a file, and with nothing open.
+  bool IsStream() const { return readable != nullptr && readable->IsStream(); }
 
   bool HasError() const override { return errorInfo.HasError(); }
   int GetErrorCode() const override { return errorInfo.GetErrorCode(); }

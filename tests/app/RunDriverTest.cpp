@@ -129,6 +129,7 @@ class FakeWriter final : public IDataWriter, public IErrorInfoProvider {
   FakeWriter(const FakeWriter&) = delete;
   FakeWriter& operator=(const FakeWriter&) = delete;
   void WriteValue(double, double) override {}
+  double DropsUpTo() const override { return -std::numeric_limits<double>::infinity(); }
   void WriteText(const char*) override {}
   std::int64_t LinesAccepted() const { return 0; }
   void Flush() override {

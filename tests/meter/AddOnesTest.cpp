@@ -32,9 +32,12 @@ TEST(AddOnesTest, GivesTheBitsOfOneAdditionAfterAnother) {
   std::uniform_real_distribution<double> fraction(0.0, 1.0);
   for (int i = 0; i < 2000; ++i) {
     values.push_back(fraction(random) * std::ldexp(1.0, static_cast<int>(random() % 30)));
+    // The start of a distance between crossings: 1 less a crossing's place, fine bits and all.
+    values.push_back(1.0 - fraction(random) * std::ldexp(1.0, -static_cast<int>(random() % 60)));
   }
   for (double value : values) {
-    for (std::int64_t count : {0, 1, 2, 3, 7, 64, 1000, 70000}) {
+    for (std::int64_t count :
+         {0, 1, 2, 3, 4, 5, 7, 8, 15, 16, 17, 22, 31, 32, 33, 64, 1000, 70000}) {
       const double expected = OneAtATime(value, count);
       const double actual = AddOnes(value, count);
       ASSERT_EQ(std::memcmp(&expected, &actual, sizeof expected), 0)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "meter/ConstMean.h"
+#include "support/EdgeWriter.h"
 #include "support/RecordingWriter.h"
 #include "support/ScriptedMean.h"
 
@@ -278,6 +279,27 @@ TEST(WavFreqMeterTest, BlocksGiveTheBitsOfSampleBySample) {
             << level << " " << gate << " at " << i;
       }
     }
+  }
+}
+
+TEST(WavFreqMeterTest, AValueJustAboveWhatTheWriterDropsIsOffered) {
+  std::vector<int> samples;
+  for (int i = 0; i < 20000; ++i) {
+    samples.push_back(static_cast<int>(3000.0 * std::sin(i * 0.37 + 1e-5 * i * i / 7.0)));
+  }
+  RecordingWriter every;
+  ConstMean everyMean(0, 0.0);
+  WavFreqMeter reference(every, everyMean, 80, 8000);
+  for (int sample : samples) {
+    reference.ProcessSample(sample);
+  }
+  test::EdgeWriter edge(every.values);
+  ConstMean edgeMean(0, 0.0);
+  BasicWavFreqMeter<ConstMean, test::EdgeWriter> meter(edge, edgeMean, 80, 8000);
+  meter.ProcessBlock(samples.data(), static_cast<int>(samples.size()));
+  ASSERT_EQ(edge.got.size(), every.values.size());
+  for (std::size_t i = 0; i < edge.got.size(); ++i) {
+    ASSERT_EQ(std::memcmp(&edge.got[i], &every.values[i], sizeof edge.got[i]), 0) << i;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <random>
 
 #include "support/TempFile.h"
 
@@ -61,6 +62,28 @@ TEST(FileDataWriterTest, ThinsByStrictDifferenceFromTheLastAcceptedTime) {
   // lie the interval's magnitude or more before the last.
   EXPECT_EQ(Written(-0.2, {{1.0, 1}, {1.0, 2}, {0.85, 3}, {0.6, 4}}),
             "1.000000\t1.000\r\n1.000000\t2.000\r\n0.850000\t3.000\r\n");
+}
+
+TEST(FileDataWriterTest, TimesUpToDropsUpToAreDroppedAndItLiesJustBelowTheNextLine) {
+  EXPECT_EQ(FileDataWriter::ToStandardOutput(0.005).DropsUpTo(),
+            -std::numeric_limits<double>::infinity());
+  std::mt19937_64 random(3);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  for (int i = 0; i < 3000; ++i) {
+    const double interval = i % 5 == 0 ? 0.0 : std::ldexp(unit(random), -(i % 40));
+    const double last = std::ldexp(unit(random), static_cast<int>(random() % 30) - 10);
+    TempFile out(".txt");
+    FileDataWriter writer(out.c_str(), interval);
+    writer.WriteValue(last, 1.0);
+    const double bound = writer.DropsUpTo();
+    // Within a hair of the rule's own edge, and below it.
+    ASSERT_GE(bound, last + interval - (std::fabs(last) + std::fabs(interval)) * 1e-11)
+        << last << " " << interval;
+    for (double time : {bound, std::nextafter(bound, -1e300), bound - std::fabs(bound) * 1e-13}) {
+      writer.WriteValue(time, 2.0);
+      ASSERT_EQ(writer.LinesAccepted(), 1) << std::hexfloat << last << " " << interval;
+    }
+  }
 }
 
 TEST(FileDataWriterTest, EmptyTextWritesNothing) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,7 @@ namespace wavfreq::test {
 class RecordingWriter final : public IDataWriter {
  public:
   void WriteValue(double time, double frequency) override { values.emplace_back(time, frequency); }
+  double DropsUpTo() const override { return -std::numeric_limits<double>::infinity(); }
   void WriteText(const char* text) override { texts.emplace_back(text); }
   void Flush() override {}
 
