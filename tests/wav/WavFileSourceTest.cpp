@@ -132,9 +132,17 @@ Reading ReadAll(const Bytes& file, bool pipe, int channel, int blockCapacity) {
     }
   } else {
     std::vector<int> block(static_cast<std::size_t>(blockCapacity));
-    // As the driver reads: until the end or an error is recorded.
-    while (!source.IsEndOfData() && !source.HasError()) {
-      const int count = source.ReadBlock(channel, block.data(), blockCapacity);
+    std::vector<double> reals(static_cast<std::size_t>(blockCapacity));
+    // As the driver reads: until the end or an error is recorded; as integers and as reals by
+    // turns.
+    for (bool real = false; !source.IsEndOfData() && !source.HasError(); real = !real) {
+      const int count = real ? source.ReadBlock(channel, reals.data(), blockCapacity)
+                             : source.ReadBlock(channel, block.data(), blockCapacity);
+      for (int i = 0; real && i < count; ++i) {
+        block[static_cast<std::size_t>(i)] = static_cast<int>(reals[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(static_cast<double>(block[static_cast<std::size_t>(i)]),
+                  reals[static_cast<std::size_t>(i)]);
+      }
       reading.samples.insert(reading.samples.end(), block.begin(), block.begin() + count);
       if (!source.HasError() && count > 0) {
         EXPECT_EQ(source.GetSample(channel), reading.samples.back());  // the last frame is current
@@ -206,11 +214,10 @@ TEST(WavFileSourceTest, BlocksReadWhatFramesOneByOneRead) {
     bool pipe;
   };
   const Bytes words = FramesLe(4, {a, b});
-  std::vector<Case> cases = {{wav(3, 8, Frames8({c, c, c})), false},
-                             {wav(2, 16, Frames16({a, b})), false},
-                             {wav(3, 24, FramesLe(3, {a, b, c})), true},
-                             {wav(2, 32, FramesLe(4, {a, b})), true},
-                             {wav(2, 24, words, 8), false}};
+  std::vector<Case> cases = {
+      {wav(3, 8, Frames8({c, c, c})), false},  {wav(2, 16, Frames16({a, b})), false},
+      {wav(1, 16, Frames16({b})), true},       {wav(3, 24, FramesLe(3, {a, b, c})), true},
+      {wav(2, 32, FramesLe(4, {a, b})), true}, {wav(2, 24, words, 8), false}};
   for (const Case& c0 : cases) {
     for (int channel = -1; channel <= 3; ++channel) {
       const Reading byFrame = ReadAll(c0.file, c0.pipe, channel, 0);
