@@ -154,15 +154,30 @@ bool AnyNotFinite(const double* values, std::int64_t count) {
 template <double (*Decode)(const unsigned char*)>
 std::int64_t FiniteReals(const unsigned char* frames, std::int64_t count, std::ptrdiff_t frameSize,
                          double* samples) {
-  DecodeChannel(frames, count, frameSize, samples, Decode);
+  std::int64_t i = 0;
+#if defined(__SSE2__)
+  if constexpr (Decode == &ReadFloat32) {
+    // Mono 32-bit floats, four at a time: widened and scaled by a power of two, exact as the
+    // scalar conversion is.
+    if (frameSize == 4) {
+      const __m128d scale = _mm_set1_pd(kFloatScale);
+      for (; i + 4 <= count; i += 4, frames += 16) {
+        const __m128 four = _mm_loadu_ps(reinterpret_cast<const float*>(frames));
+        _mm_storeu_pd(samples + i, _mm_mul_pd(_mm_cvtps_pd(four), scale));
+        _mm_storeu_pd(samples + i + 2, _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(four, four)), scale));
+      }
+    }
+  }
+#endif
+  DecodeChannel(frames, count - i, frameSize, samples + i, Decode);
   if (!AnyNotFinite(samples, count)) {
     return count;
   }
-  std::int64_t i = 0;
-  while (std::isfinite(samples[i])) {
-    ++i;
+  std::int64_t finite = 0;
+  while (std::isfinite(samples[finite])) {
+    ++finite;
   }
-  return i;
+  return finite;
 }
 
 template <double (*Decode)(const unsigned char*)>

@@ -159,7 +159,8 @@ Reading ReadAll(const Bytes& file, bool pipe, int channel, int blockCapacity) {
 TEST(WavFileSourceTest, FloatSamplesComeScaledExactlyUntilOneIsNotANumber) {
   // Full scale is +-1.0, read as +-2^31; beyond it nothing is clipped, and nothing is rounded.
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  const std::vector<double> values = {0.5, -1.0, 2.5, 1e-30, nan, 0.25};
+  // Two groups of four and more, the NaN in the second group; a subnormal float among them.
+  const std::vector<double> values = {0.5, -1.0, 2.5, 1e-30, -0.75, 1e-40, nan, 0.25, 0.5};
   for (bool wide : {false, true}) {
     TempFile wav(".wav", Riff(Concat({Chunk("fmt ", FmtPayload(3, 1, 8000, wide ? 64 : 32)),
                                       Chunk("data", FramesFloat({values}, wide))})));
@@ -170,19 +171,23 @@ TEST(WavFileSourceTest, FloatSamplesComeScaledExactlyUntilOneIsNotANumber) {
       integers.push_back(frames.GetSample(0));
     }
     // One by one, as integers: rounded, held within the int range, and 0 for the NaN.
-    EXPECT_EQ(integers, (std::vector<int>{1 << 30, INT_MIN, INT_MAX, 0, 0, 1 << 29}));
+    EXPECT_EQ(integers, (std::vector<int>{1 << 30, INT_MIN, INT_MAX, 0, -1610612736, 0, 0, 1 << 29,
+                                          1 << 30}));
     WavFileSource blocks;
     ASSERT_TRUE(blocks.Open(wav.c_str()));
-    double real[8];
-    ASSERT_EQ(blocks.ReadBlock(0, real, 8), 4);
-    EXPECT_EQ(real[0], 0x1p30);
-    EXPECT_EQ(real[1], -0x1p31);
-    EXPECT_EQ(real[2], 2.5 * 0x1p31);
-    EXPECT_EQ(real[3], (wide ? 1e-30 : static_cast<double>(1e-30f)) * 0x1p31);
+    double real[16];
+    ASSERT_EQ(blocks.ReadBlock(0, real, 16), 6);
+    for (int i = 0; i < 6; ++i) {
+      const double stored =
+          wide ? values[static_cast<std::size_t>(i)]
+               : static_cast<double>(static_cast<float>(values[static_cast<std::size_t>(i)]));
+      EXPECT_EQ(real[i], stored * 0x1p31) << i;
+    }
+    EXPECT_NE(real[5], 0.0);
     EXPECT_TRUE(blocks.HasError());
     EXPECT_EQ(blocks.GetErrorMessage(), "Error! Input file holds a sample that is not a number.");
     EXPECT_EQ(blocks.GetErrorCode(), 0);
-    EXPECT_EQ(blocks.ReadBlock(0, real, 8), 0);
+    EXPECT_EQ(blocks.ReadBlock(0, real, 16), 0);
   }
   // A 64-bit value that the scaling takes to infinity is no number either.
   TempFile huge(".wav", Riff(Concat({Chunk("fmt ", FmtPayload(3, 1, 8000, 64)),
