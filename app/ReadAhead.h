@@ -22,7 +22,8 @@ namespace wavfreq {
 template <class Source, class Sample>
 class ReadAhead {
  public:
-  static constexpr int kSlotFrames = 16384;
+  static constexpr int kSlotFrames = 8192;
+  static constexpr int kSlots = 8;
 
   ReadAhead(Source& read, int channelToRead) : source(read), channel(channelToRead) {
     for (auto& slot : slots) {
@@ -58,12 +59,17 @@ class ReadAhead {
     }
     std::unique_lock<std::mutex> lock(mutex);
     if (taking) {
-      // The slot handed out last time is free again.
+      // The slot handed out last time is free again; the reader, if it waits, is woken once half
+      // the slots are, so that the threads meet seldom.
       ++consumed;
       taking = false;
-      changed.notify_all();
+      if (readerWaits && published - consumed <= kSlots / 2) {
+        changed.notify_all();
+      }
     }
+    callerWaits = true;
     changed.wait(lock, [this] { return consumed < published || ended; });
+    callerWaits = false;
     if (consumed == published) {
       return 0;
     }
@@ -73,8 +79,6 @@ class ReadAhead {
   }
 
  private:
-  static constexpr std::size_t kSlots = 4;
-
   // Fills a slot as the blocks of a sample loop would come: full, unless reading ended in it.
   int ReadSlot(Sample* slot) {
     int count = 0;
@@ -92,12 +96,17 @@ class ReadAhead {
     for (std::size_t slot = 0;; ++slot) {
       {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [this, slot] { return cancelled || slot - consumed < kSlots; });
+        if (slot - consumed == kSlots) {
+          readerWaits = true;
+          changed.wait(lock, [this] { return cancelled || published - consumed <= kSlots / 2; });
+          readerWaits = false;
+        }
         if (cancelled) {
           return;
         }
       }
       const int count = ReadSlot(slots[slot % kSlots].get());
+      bool wake = false;
       {
         std::lock_guard<std::mutex> lock(mutex);
         if (count > 0) {
@@ -105,8 +114,11 @@ class ReadAhead {
           ++published;
         }
         ended = count < kSlotFrames;
+        wake = callerWaits;
       }
-      changed.notify_all();
+      if (wake) {
+        changed.notify_all();
+      }
       if (count < kSlotFrames) {
         return;
       }
@@ -123,6 +135,8 @@ class ReadAhead {
   std::size_t published = 0;
   std::size_t consumed = 0;
   bool taking = false;  // a slot is out with the caller
+  bool callerWaits = false;
+  bool readerWaits = false;
   bool ended = false;
   bool cancelled = false;
   std::thread worker;
