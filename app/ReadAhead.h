@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/Platform.h"
 
@@ -17,25 +20,35 @@ namespace wavfreq {
 /// would give: whole slots of `kSlotFrames` until the data ends, the source fails or nothing more
 /// arrives. Where no thread can be started, the caller's thread reads each slot when it is asked.
 ///
-/// The source is the thread's alone from the start until `Next` has returned 0 or the reader is
-/// destroyed; only then may the caller ask it for its end or its error.
+/// A stage, where given, works on each slot on the reading thread as soon as it is read, and
+/// leaves its results in the slot's values (`Values`).
+///
+/// The source and the stage are the thread's alone from the start until `Next` has returned 0,
+/// `Stop` has returned or the reader is destroyed; only then may the caller use them.
 template <class Source, class Sample>
 class ReadAhead {
  public:
   static constexpr int kSlotFrames = 8192;
   static constexpr int kSlots = 8;
+  using Stage = std::function<void(const Sample* samples, int count, std::vector<double>& values)>;
 
-  ReadAhead(Source& read, int channelToRead) : source(read), channel(channelToRead) {
+  ReadAhead(Source& read, int channelToRead, Stage slotStage = nullptr)
+      : source(read), channel(channelToRead), stage(std::move(slotStage)) {
     for (auto& slot : slots) {
       slot.reset(new Sample[kSlotFrames]);
     }
     try {
       worker = Platform::StartQuietThread([this] { Work(); });
+      threaded = true;
     } catch (const std::system_error&) {
       // No thread to be had: the slots are read when asked for.
     }
   }
-  ~ReadAhead() {
+  ~ReadAhead() { Stop(); }
+
+  /// Stops the reading after the slot being read: what was read before is still handed out by
+  /// `Next`, then 0.
+  void Stop() {
     if (worker.joinable()) {
       {
         std::lock_guard<std::mutex> lock(mutex);
@@ -44,15 +57,19 @@ class ReadAhead {
       changed.notify_all();
       worker.join();
     }
+    ended = ended || !threaded;
   }
+
+  /// What the stage left of the slot that `Next` handed out last.
+  const std::vector<double>& Values() const { return values[threaded ? consumed % kSlots : 0]; }
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
 
   /// The next slot's samples at `samples`, and their count; 0 once reading has ended. The
   /// samples stay valid until the next call.
   int Next(const Sample*& samples) {
-    if (!worker.joinable()) {
-      const int count = ended ? 0 : ReadSlot(slots[0].get());
+    if (!threaded) {
+      const int count = ended ? 0 : ReadSlot(0);
       ended = count == 0;
       samples = slots[0].get();
       return count;
@@ -68,7 +85,7 @@ class ReadAhead {
       }
     }
     callerWaits = true;
-    changed.wait(lock, [this] { return consumed < published || ended; });
+    changed.wait(lock, [this] { return consumed < published || ended || cancelled; });
     callerWaits = false;
     if (consumed == published) {
       return 0;
@@ -79,8 +96,10 @@ class ReadAhead {
   }
 
  private:
-  // Fills a slot as the blocks of a sample loop would come: full, unless reading ended in it.
-  int ReadSlot(Sample* slot) {
+  // Fills a slot as the blocks of a sample loop would come: full, unless reading ended in it;
+  // then the stage works on it.
+  int ReadSlot(std::size_t number) {
+    Sample* slot = slots[number].get();
     int count = 0;
     while (count < kSlotFrames && !source.IsEndOfData() && !source.HasError()) {
       const int read = source.ReadBlock(channel, slot + count, kSlotFrames - count);
@@ -88,6 +107,9 @@ class ReadAhead {
         break;
       }
       count += read;
+    }
+    if (stage && count > 0) {
+      stage(slot, count, values[number]);
     }
     return count;
   }
@@ -105,7 +127,7 @@ class ReadAhead {
           return;
         }
       }
-      const int count = ReadSlot(slots[slot % kSlots].get());
+      const int count = ReadSlot(slot % kSlots);
       bool wake = false;
       {
         std::lock_guard<std::mutex> lock(mutex);
@@ -127,7 +149,10 @@ class ReadAhead {
 
   Source& source;
   const int channel;
+  const Stage stage;
   std::unique_ptr<Sample[]> slots[kSlots];
+  std::vector<double> values[kSlots];
+  bool threaded = false;
   int counts[kSlots] = {};
   std::mutex mutex;
   std::condition_variable changed;

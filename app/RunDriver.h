@@ -422,7 +422,32 @@ void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
     // so it is read on this thread, block by block.
     readAhead = mayReadAhead && !source.IsStream();
   }
-  if (readAhead) {
+  if (readAhead && band != nullptr) {
+    // The filter's input side runs on the reading thread, its output side here: they meet at
+    // its low-rate values, a few per block.
+    ReadAhead<Source, Sample> ahead(source, channel,
+                                    [band](const Sample* samples, int count,
+                                           std::vector<double>& lowRate) {
+                                      band->Take(samples, count);
+                                      band->TakeLowRate(lowRate);
+                                    });
+    const Sample* slot = nullptr;
+    bool going = true;
+    for (int count = ahead.Next(slot); count > 0; count = ahead.Next(slot)) {
+      band->Emit(ahead.Values(), filtered);
+      for (int at = 0; at < count; at += kBlockFrames) {
+        const int block = std::min(kBlockFrames, count - at);
+        progress(framesRead, block);
+        framesRead += block;
+      }
+      if (going && stop != 0) {
+        // What the input side has taken is measured to its end, so that the filter's last
+        // output follows on from it.
+        going = false;
+        ahead.Stop();
+      }
+    }
+  } else if (readAhead) {
     ReadAhead<Source, Sample> ahead(source, channel);
     const Sample* slot = nullptr;
     bool going = true;

@@ -67,7 +67,7 @@ BandPass::BandPass(int sampleRate, int low, int high) {
   }
   inputPhase = Phasor(BlockTurns(1));
   outputPhase = Phasor(BlockTurns(1));
-  lowRate.assign(4 * taps.size(), 0.0);
+  lowRate.assign(4 * (taps.size() + kBatch), 0.0);
   for (double tap : taps) {
     tapPairs.push_back(tap);
     tapPairs.push_back(tap);
@@ -123,26 +123,67 @@ void BandPass::PushLowRate(double re, double im) {
     PushLowRateToSegment(re, im);
     return;
   }
+  // A ring of the last taps + kBatch values, each stored twice, so that they lie in one piece
+  // from lowAt on, oldest first.
+  const std::size_t ring = taps.size() + kBatch;
+  lowRate[2 * lowAt] = lowRate[2 * (lowAt + ring)] = re;
+  lowRate[2 * lowAt + 1] = lowRate[2 * (lowAt + ring) + 1] = im;
+  lowAt = lowAt + 1 == ring ? 0 : lowAt + 1;
+  ++lowCount;
+  if (++unfiltered == kBatch) {
+    FilterLowRate();
+  }
+}
+
+void BandPass::FilterLowRate() {
+  // The value pushed k pushes before the newest is filtered over the taps.size() values that end
+  // with it, centred on its middle one; each filter adds its products in the order of a lone
+  // one, however many run side by side.
   const std::size_t n = taps.size();
-  lowRate[2 * lowAt] = lowRate[2 * (lowAt + n)] = re;
-  lowRate[2 * lowAt + 1] = lowRate[2 * (lowAt + n) + 1] = im;
-  lowAt = lowAt + 1 == n ? 0 : lowAt + 1;
-  const std::int64_t newest = lowCount++;
-  // The last n values, oldest first, lie from lowAt on; the filter is centred on the middle one.
   const std::size_t half = n / 2;
-  const double* centre = lowRate.data() + 2 * (lowAt + half);
   const double* tap = tapPairs.data() + 2 * half;
-  Pair f = Pair::LoadAligned(tap) * Pair::LoadAligned(centre);
+  const double* newestCentre = lowRate.data() + 2 * (lowAt + kBatch + half);
+  const std::int64_t newest = lowCount - 1 - static_cast<std::int64_t>(half);
+  std::size_t k = unfiltered;
+  if (k == kBatch) {
+    // Four filters at once: four sums that do not wait on each other.
+    const double* c0 = newestCentre - 2 * 3;
+    const double* c1 = newestCentre - 2 * 2;
+    const double* c2 = newestCentre - 2 * 1;
+    const double* c3 = newestCentre;
+    const Pair centreTap = Pair::LoadAligned(tap);
+    Pair f0 = centreTap * Pair::LoadAligned(c0);
+    Pair f1 = centreTap * Pair::LoadAligned(c1);
+    Pair f2 = centreTap * Pair::LoadAligned(c2);
+    Pair f3 = centreTap * Pair::LoadAligned(c3);
+    for (std::size_t t = 1; t <= half; ++t) {
+      const Pair w = Pair::LoadAligned(tap + 2 * t);
+      f0 += w * (Pair::LoadAligned(c0 + 2 * t) + Pair::LoadAligned(c0 - 2 * t));
+      f1 += w * (Pair::LoadAligned(c1 + 2 * t) + Pair::LoadAligned(c1 - 2 * t));
+      f2 += w * (Pair::LoadAligned(c2 + 2 * t) + Pair::LoadAligned(c2 - 2 * t));
+      f3 += w * (Pair::LoadAligned(c3 + 2 * t) + Pair::LoadAligned(c3 - 2 * t));
+    }
+    TakeFiltered(newest - 3, f0.Low(), f0.High());
+    TakeFiltered(newest - 2, f1.Low(), f1.High());
+    TakeFiltered(newest - 1, f2.Low(), f2.High());
+    TakeFiltered(newest, f3.Low(), f3.High());
+    unfiltered = 0;
+    return;
+  }
+  for (; k > 0; --k) {
+    const std::size_t before = k - 1;
+    const double* centre = newestCentre - 2 * before;
+    Pair f = Pair::LoadAligned(tap) * Pair::LoadAligned(centre);
 #if defined(__GNUC__)
 #pragma GCC unroll 4
 #endif
-  for (std::size_t t = 1; t <= half; ++t) {
-    f += Pair::LoadAligned(tap + 2 * t) *
-         (Pair::LoadAligned(centre + 2 * t) + Pair::LoadAligned(centre - 2 * t));
+    for (std::size_t t = 1; t <= half; ++t) {
+      f += Pair::LoadAligned(tap + 2 * t) *
+           (Pair::LoadAligned(centre + 2 * t) + Pair::LoadAligned(centre - 2 * t));
+    }
+    TakeFiltered(newest - static_cast<std::int64_t>(before), f.Low(), f.High());
   }
-  const double fr = f.Low();
-  const double fi = f.High();
-  TakeFiltered(newest - static_cast<std::int64_t>(half), fr, fi);
+  unfiltered = 0;
 }
 
 void BandPass::PushLowRateToSegment(double re, double im) {

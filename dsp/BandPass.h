@@ -41,6 +41,20 @@ class BandPass {
   /// `sink(const double* values, int count)`, in order, in one or more calls.
   template <class Sample, class Sink>
   void Process(const Sample* samples, int count, Sink&& sink) {
+    Take(samples, count);
+    queued.insert(queued.end(), produced.begin(), produced.end());
+    produced.clear();
+    Drain(sink, INT64_MAX);
+    Hand(sink);
+  }
+
+  /// The filter in two halves, for two threads: Take runs the input side (the mix, the averaging
+  /// and the low-rate filter) on the next samples; TakeLowRate hands out the filtered low-rate
+  /// values that came of them; Emit runs the output side on those values, in the order they came,
+  /// and hands the output samples to the sink. Take and TakeLowRate on one thread, then Emit on
+  /// another, give what Process gives. Finish only when both have ended.
+  template <class Sample>
+  void Take(const Sample* samples, int count) {
     for (int done = 0; done < count;) {
       const int take = std::min(count - done, decimation - inBlock);
       Accumulate(samples + done, take);
@@ -49,9 +63,17 @@ class BandPass {
       inputCount += take;
       if (inBlock == decimation) {
         EndInputBlock();
-        Drain(sink, INT64_MAX);
       }
     }
+  }
+  void TakeLowRate(std::vector<double>& values) {
+    values.swap(produced);
+    produced.clear();
+  }
+  template <class Sink>
+  void Emit(const std::vector<double>& values, Sink&& sink) {
+    queued.insert(queued.end(), values.begin(), values.end());
+    Drain(sink, INT64_MAX);
     Hand(sink);
   }
 
@@ -63,6 +85,11 @@ class BandPass {
       // The rest of the block is silence, which adds nothing to its sums.
       inBlock = decimation;
       EndInputBlock();
+      if (fft == nullptr) {
+        FilterLowRate();
+      }
+      queued.insert(queued.end(), produced.begin(), produced.end());
+      produced.clear();
       Drain(sink, total);
     }
     Hand(sink, total);
@@ -75,6 +102,8 @@ class BandPass {
 
  private:
   static constexpr std::size_t kOutputBatch = 4096;
+  // Low-rate values filtered together: their sums run side by side.
+  static constexpr std::size_t kBatch = 4;
 
   // Adds the samples' products with the block's four averaging weights. Samples at even and odd
   // places go to separate sums, the two lanes of a pair, so that the additions do not wait on
@@ -163,14 +192,17 @@ class BandPass {
 
   void EndInputBlock();
   void PushLowRate(double re, double im);
+  /// Filters the low-rate values pushed since the last time, oldest first.
+  void FilterLowRate();
   /// A long FIR's share: the low-rate values are filtered a segment at a time, by multiplying
   /// spectra (overlap-save), which costs a few operations per value instead of one per tap.
   void PushLowRateToSegment(double re, double im);
-  /// The filtered low-rate value centred on low-rate value `index` is ready: it joins the queue.
+  /// The filtered low-rate value centred on low-rate value `index` is ready: it joins those the
+  /// output side has yet to take.
   void TakeFiltered(std::int64_t index, double re, double im) {
     if (index >= 0) {
-      queued.push_back(re);
-      queued.push_back(im);
+      produced.push_back(re);
+      produced.push_back(im);
     }
   }
   void EmitOutputBlock(const double* next);
@@ -206,6 +238,7 @@ class BandPass {
   std::vector<double> lowRate;
   std::size_t lowAt = 0;
   std::int64_t lowCount = 0;
+  std::size_t unfiltered = 0;  // values pushed and not yet filtered
 
   // A long FIR's overlap-save: the transform, the taps' spectrum, and the segment of low-rate
   // values (complex, side by side) whose first taps - 1 are the end of the last segment.
@@ -214,6 +247,9 @@ class BandPass {
   std::vector<double> segment;
   std::vector<double> work;
   std::size_t segmentFill = 0;
+
+  // Between the two: the filtered low-rate values of the input side, not yet handed over.
+  std::vector<double> produced;
 
   // Output side: the filtered low-rate values not yet turned into output (real and imaginary
   // parts side by side), and the one at the start of the next output block.
