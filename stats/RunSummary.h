@@ -120,9 +120,18 @@ class RunSummary {
   void StartTone(double carrier, std::int64_t from, double notBefore, bool afterStep);
   template <class Sample>
   void Keep(const Sample* samples, int count) {
-    for (int i = 0; i < count; ++i) {
-      history[keptAt] = static_cast<float>(samples[i]);
-      keptAt = keptAt + 1 == history.size() ? 0 : keptAt + 1;
+    // Up to the ring's end, then from its start: two plain loops the compiler converts a vector
+    // at a time.
+    std::size_t left = static_cast<std::size_t>(count);
+    while (left > 0) {
+      const std::size_t take = std::min(left, history.size() - keptAt);
+      float* to = history.data() + keptAt;
+      for (std::size_t i = 0; i < take; ++i) {
+        to[i] = static_cast<float>(samples[i]);
+      }
+      samples += take;
+      left -= take;
+      keptAt = keptAt + take == history.size() ? 0 : keptAt + take;
     }
   }
   /// The kept samples from `from` to `to` (positions in the input) in order.
