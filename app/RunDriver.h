@@ -22,6 +22,7 @@
 #include "core/SampleFormat.h"
 #include "dsp/BandPass.h"
 #include "stats/RunSummary.h"
+#include "wav/SampleDecoder.h"
 
 namespace wavfreq {
 
@@ -148,6 +149,22 @@ class RunDriver {
   template <class Source>
   struct CanReadAhead<Source, std::void_t<decltype(std::declval<Source&>().IsStream())>>
       : std::true_type {};
+  /// Whether the samples that go to the meter as doubles can be read as the floats they are
+  /// stored as.
+  template <class Source, class = void>
+  struct CanReadSingles : std::false_type {};
+  template <class Source>
+  struct CanReadSingles<Source, std::void_t<decltype(std::declval<Source&>().HoldsSingles())>>
+      : std::true_type {};
+  template <class Sample, class Source>
+  static bool ReadsSingles(Source& source) {
+    if constexpr (std::is_same_v<Sample, double> && CanReadSingles<Source>::value) {
+      return source.HoldsSingles();
+    } else {
+      static_cast<void>(source);
+      return false;
+    }
+  }
   /// The refusal of a band that the sample rate cannot hold.
   static std::string BandRefusal(int sampleRate);
   /// The one error line: "Error! (code) message" on a line of its own.
@@ -425,12 +442,11 @@ void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
   if (readAhead && band != nullptr) {
     // The filter's input side runs on the reading thread, its output side here: they meet at
     // its low-rate values, a few per block.
-    ReadAhead<Source, Sample> ahead(source, channel,
-                                    [band](const Sample* samples, int count,
-                                           std::vector<double>& lowRate) {
-                                      band->Take(samples, count);
-                                      band->TakeLowRate(lowRate);
-                                    });
+    ReadAhead<Source, Sample> ahead(
+        source, channel, [band](const Sample* samples, int count, std::vector<double>& lowRate) {
+          band->Take(samples, count);
+          band->TakeLowRate(lowRate);
+        });
     const Sample* slot = nullptr;
     bool going = true;
     for (int count = ahead.Next(slot); count > 0; count = ahead.Next(slot)) {
@@ -445,6 +461,22 @@ void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
         // output follows on from it.
         going = false;
         ahead.Stop();
+      }
+    }
+  } else if (readAhead && ReadsSingles<Sample>(source)) {
+    if constexpr (std::is_same_v<Sample, double> && CanReadSingles<Source>::value) {
+      // 32-bit floats are handed across as stored, half the bytes of the doubles the meter
+      // takes, and scaled here, a block at a time.
+      ReadAhead<Source, float> ahead(source, channel);
+      const float* slot = nullptr;
+      double samples[kBlockFrames];
+      bool going = true;
+      for (int count = ahead.Next(slot); going && count > 0; count = ahead.Next(slot)) {
+        for (int at = 0; going && at < count; at += kBlockFrames) {
+          const int block = std::min(kBlockFrames, count - at);
+          SampleDecoder::ScaleSingles(slot + at, block, samples);
+          going = measure(samples, block);
+        }
       }
     }
   } else if (readAhead) {

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "dsp/FirDesign.h"
 #include "core/Lanes.h"
+#include "dsp/FirDesign.h"
 #include "dsp/Turns.h"
 
 namespace wavfreq {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "dsp/Fft.h"
 #include "core/Lanes.h"
+#include "dsp/Fft.h"
 #include "dsp/Phasor.h"
 
 namespace wavfreq {

@@ -192,7 +192,42 @@ std::int64_t FiniteIntegers(const unsigned char* frames, std::int64_t count,
   return count;
 }
 
+// 32-bit floats as stored, up to the first that is not finite: an exponent of all ones.
+std::int64_t FiniteSingles(const unsigned char* frames, std::int64_t count,
+                           std::ptrdiff_t frameSize, float* samples) {
+  std::uint32_t flags = 0;
+  for (std::int64_t i = 0; i < count; ++i, frames += frameSize) {
+    const std::uint32_t bits = ReadLe32(frames);
+    std::memcpy(&samples[i], &bits, sizeof bits);
+    // An exponent of all ones carries into the sign's place; no other does.
+    flags |= (bits & 0x7F800000u) + 0x00800000u;
+  }
+  if ((flags & 0x80000000u) == 0) {
+    return count;
+  }
+  std::int64_t finite = 0;
+  while (std::isfinite(samples[finite])) {
+    ++finite;
+  }
+  return finite;
+}
+
 }  // namespace
+
+void SampleDecoder::ScaleSingles(const float* stored, int count, double* samples) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128d scale = _mm_set1_pd(kFloatScale);
+  for (; i + 4 <= count; i += 4) {
+    const __m128 four = _mm_loadu_ps(stored + i);
+    _mm_storeu_pd(samples + i, _mm_mul_pd(_mm_cvtps_pd(four), scale));
+    _mm_storeu_pd(samples + i + 2, _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(four, four)), scale));
+  }
+#endif
+  for (; i < count; ++i) {
+    samples[i] = static_cast<double>(stored[i]) * kFloatScale;
+  }
+}
 
 template <int (*Decode)(const unsigned char*)>
 SampleDecoder SampleDecoder::OfIntegers() {
@@ -223,6 +258,7 @@ SampleDecoder::SampleDecoder(SampleCoding coding) : SampleDecoder() {
       break;
     case SampleCoding::kFloat32:
       *this = OfFloats<ReadFloat32>();
+      singles = FiniteSingles;
       break;
     case SampleCoding::kFloat64:
       *this = OfFloats<ReadFloat64>();

@@ -46,11 +46,24 @@ class SampleDecoder {
     return reals(first, count, frameSize, samples);
   }
 
+  /// Whether the samples are 32-bit floats, which Singles reads as they are stored: half the
+  /// bytes of Reals' doubles to hand on.
+  bool HoldsSingles() const { return singles != nullptr; }
+  /// For 32-bit float samples: the stored values, not scaled, up to the first that is not finite;
+  /// ScaleSingles turns them into Reals' values.
+  std::int64_t Singles(const unsigned char* first, std::int64_t count, std::ptrdiff_t frameSize,
+                       float* samples) const {
+    return singles == nullptr ? 0 : singles(first, count, frameSize, samples);
+  }
+  /// Stored 32-bit float values as Reals gives them: times 2^31, exactly.
+  static void ScaleSingles(const float* stored, int count, double* samples);
+
  private:
   using IntegerRead = int (*)(const unsigned char*);
   using RealRead = double (*)(const unsigned char*);
   using IntegerBlock = std::int64_t (*)(const unsigned char*, std::int64_t, std::ptrdiff_t, int*);
   using RealBlock = std::int64_t (*)(const unsigned char*, std::int64_t, std::ptrdiff_t, double*);
+  using SingleBlock = std::int64_t (*)(const unsigned char*, std::int64_t, std::ptrdiff_t, float*);
 
   SampleDecoder(IntegerRead one, RealRead oneReal, IntegerBlock block, RealBlock realBlock)
       : integer(one), real(oneReal), integers(block), reals(realBlock) {}
@@ -64,6 +77,7 @@ class SampleDecoder {
   double (*real)(const unsigned char*);
   std::int64_t (*integers)(const unsigned char*, std::int64_t, std::ptrdiff_t, int*);
   std::int64_t (*reals)(const unsigned char*, std::int64_t, std::ptrdiff_t, double*);
+  SingleBlock singles = nullptr;
 };
 
 }  // namespace wavfreq

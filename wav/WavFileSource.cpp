@@ -22,6 +22,11 @@ std::int64_t Decode(const SampleDecoder& decoder, const unsigned char* first, st
   return decoder.Reals(first, count, frameSize, samples);
 }
 
+std::int64_t Decode(const SampleDecoder& decoder, const unsigned char* first, std::int64_t count,
+                    std::ptrdiff_t frameSize, float* samples) {
+  return decoder.Singles(first, count, frameSize, samples);
+}
+
 }  // namespace
 
 WavFileSource::WavFileSource() : WavFileSource(FileByteStream::Open) {}
@@ -31,6 +36,10 @@ int WavFileSource::ReadBlock(int channel, int* samples, int capacity) {
 }
 
 int WavFileSource::ReadBlock(int channel, double* samples, int capacity) {
+  return ReadChannel(channel, samples, capacity);
+}
+
+int WavFileSource::ReadBlock(int channel, float* samples, int capacity) {
   return ReadChannel(channel, samples, capacity);
 }
 

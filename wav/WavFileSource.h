@@ -64,6 +64,10 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
 
   int ReadBlock(int channel, int* samples, int capacity) override;
   int ReadBlock(int channel, double* samples, int capacity) override;
+  /// For 32-bit float samples (HoldsSingles): the stored values, as SampleDecoder::Singles gives
+  /// them; with the same end, errors and position as the other blocks.
+  int ReadBlock(int channel, float* samples, int capacity);
+  bool HoldsSingles() const { return readable != nullptr && decoder.HoldsSingles(); }
   const SampleFormat& GetFormat() override;
 
   bool Open(const char* path) override;

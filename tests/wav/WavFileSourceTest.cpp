@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <optional>
@@ -188,6 +189,19 @@ TEST(WavFileSourceTest, FloatSamplesComeScaledExactlyUntilOneIsNotANumber) {
     EXPECT_EQ(blocks.GetErrorMessage(), "Error! Input file holds a sample that is not a number.");
     EXPECT_EQ(blocks.GetErrorCode(), 0);
     EXPECT_EQ(blocks.ReadBlock(0, real, 16), 0);
+    // 32-bit floats also as stored, scaled afterwards to the same values, ending alike.
+    WavFileSource singles;
+    ASSERT_TRUE(singles.Open(wav.c_str()));
+    ASSERT_EQ(singles.HoldsSingles(), !wide);
+    if (!wide) {
+      float stored[16];
+      ASSERT_EQ(singles.ReadBlock(0, stored, 16), 6);
+      double scaled[6];
+      SampleDecoder::ScaleSingles(stored, 6, scaled);
+      EXPECT_EQ(std::memcmp(scaled, real, sizeof scaled), 0);
+      EXPECT_EQ(singles.GetErrorMessage(), blocks.GetErrorMessage());
+      EXPECT_EQ(singles.GetPosition(), blocks.GetPosition());
+    }
   }
   // A 64-bit value that the scaling takes to infinity is no number either.
   TempFile huge(".wav", Riff(Concat({Chunk("fmt ", FmtPayload(3, 1, 8000, 64)),
