@@ -152,17 +152,44 @@ class RunDriver {
   /// Whether the samples that go to the meter as doubles can be read as the floats they are
   /// stored as.
   template <class Source, class = void>
-  struct CanReadSingles : std::false_type {};
+  struct CanReadStored : std::false_type {};
   template <class Source>
-  struct CanReadSingles<Source, std::void_t<decltype(std::declval<Source&>().HoldsSingles())>>
+  struct CanReadStored<Source, std::void_t<decltype(std::declval<Source&>().StoredForm(0))>>
       : std::true_type {};
+  /// The form in which a source's samples can be read as stored and widened to `Sample`: bytes
+  /// and words to int, floats to double.
   template <class Sample, class Source>
-  static bool ReadsSingles(Source& source) {
-    if constexpr (std::is_same_v<Sample, double> && CanReadSingles<Source>::value) {
-      return source.HoldsSingles();
+  static SampleDecoder::Stored StoredFormFor(Source& source, int channel) {
+    if constexpr (CanReadStored<Source>::value) {
+      const SampleDecoder::Stored form = source.StoredForm(channel);
+      const bool widens = std::is_same_v<Sample, double> ? form == SampleDecoder::Stored::kSingles
+                                                         : form != SampleDecoder::Stored::kSingles;
+      return widens ? form : SampleDecoder::Stored::kNone;
     } else {
       static_cast<void>(source);
-      return false;
+      static_cast<void>(channel);
+      return SampleDecoder::Stored::kNone;
+    }
+  }
+  /// Reads ahead as stored, widens a block at a time and measures, until `measure` says stop.
+  template <class Stored, class Sample, class Source, class Measure>
+  static void MeasureStored(Source& source, int channel, Measure& measure) {
+    if constexpr (std::is_same_v<Sample, double> == std::is_same_v<Stored, float>) {
+      ReadAhead<Source, Stored> ahead(source, channel);
+      const Stored* slot = nullptr;
+      Sample samples[kBlockFrames];
+      bool going = true;
+      for (int count = ahead.Next(slot); going && count > 0; count = ahead.Next(slot)) {
+        for (int at = 0; going && at < count; at += kBlockFrames) {
+          const int block = std::min(kBlockFrames, count - at);
+          SampleDecoder::Widen(slot + at, block, samples);
+          going = measure(samples, block);
+        }
+      }
+    } else {
+      static_cast<void>(source);
+      static_cast<void>(channel);
+      static_cast<void>(measure);
     }
   }
   /// The refusal of a band that the sample rate cannot hold.
@@ -463,20 +490,22 @@ void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
         ahead.Stop();
       }
     }
-  } else if (readAhead && ReadsSingles<Sample>(source)) {
-    if constexpr (std::is_same_v<Sample, double> && CanReadSingles<Source>::value) {
-      // 32-bit floats are handed across as stored, half the bytes of the doubles the meter
-      // takes, and scaled here, a block at a time.
-      ReadAhead<Source, float> ahead(source, channel);
-      const float* slot = nullptr;
-      double samples[kBlockFrames];
-      bool going = true;
-      for (int count = ahead.Next(slot); going && count > 0; count = ahead.Next(slot)) {
-        for (int at = 0; going && at < count; at += kBlockFrames) {
-          const int block = std::min(kBlockFrames, count - at);
-          SampleDecoder::ScaleSingles(slot + at, block, samples);
-          going = measure(samples, block);
-        }
+  } else if (readAhead && StoredFormFor<Sample>(source, channel) != SampleDecoder::Stored::kNone) {
+    // Samples are handed across as stored, a quarter or a half of the bytes the meter takes,
+    // and widened here a block at a time.
+    if constexpr (CanReadStored<Source>::value) {
+      switch (StoredFormFor<Sample>(source, channel)) {
+        case SampleDecoder::Stored::kBytes:
+          MeasureStored<std::uint8_t, Sample>(source, channel, measure);
+          break;
+        case SampleDecoder::Stored::kWords:
+          MeasureStored<std::int16_t, Sample>(source, channel, measure);
+          break;
+        case SampleDecoder::Stored::kSingles:
+          MeasureStored<float, Sample>(source, channel, measure);
+          break;
+        case SampleDecoder::Stored::kNone:
+          break;
       }
     }
   } else if (readAhead) {

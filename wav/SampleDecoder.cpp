@@ -214,7 +214,94 @@ std::int64_t FiniteSingles(const unsigned char* frames, std::int64_t count,
 
 }  // namespace
 
-void SampleDecoder::ScaleSingles(const float* stored, int count, double* samples) {
+std::int64_t SampleDecoder::StoredSamples(const unsigned char* first, std::int64_t count,
+                                          std::ptrdiff_t frameSize, std::uint8_t* samples) const {
+  if (stored != Stored::kBytes) {
+    return 0;
+  }
+  if (frameSize == 1) {
+    std::memcpy(samples, first, static_cast<std::size_t>(count));
+    return count;
+  }
+  DecodeChannel(first, count, frameSize, samples,
+                [](const unsigned char* bytes) { return static_cast<std::uint8_t>(bytes[0]); });
+  return count;
+}
+
+std::int64_t SampleDecoder::StoredSamples(const unsigned char* first, std::int64_t count,
+                                          std::ptrdiff_t frameSize, std::int16_t* samples) const {
+  if (stored != Stored::kWords) {
+    return 0;
+  }
+  std::int64_t i = 0;
+#if defined(__SSE2__)
+  // x86 is little-endian: a mono channel's words are the samples.
+  if (frameSize == 2) {
+    std::memcpy(samples, first, static_cast<std::size_t>(count) * 2);
+    return count;
+  }
+  if (frameSize == 4) {
+    // Each frame's first word, sign-extended in its 32-bit lane, then packed back: eight frames
+    // to eight words, the packing exact for values that were words.
+    for (; i + 8 <= count; i += 8, first += 32) {
+      const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
+      const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 16));
+      const __m128i words = _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(low, 16), 16),
+                                            _mm_srai_epi32(_mm_slli_epi32(high, 16), 16));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + i), words);
+    }
+  }
+#endif
+  DecodeChannel(first, count - i, frameSize, samples + i, [](const unsigned char* bytes) {
+    return static_cast<std::int16_t>(ReadLeSigned16(bytes));
+  });
+  return count;
+}
+
+std::int64_t SampleDecoder::StoredSamples(const unsigned char* first, std::int64_t count,
+                                          std::ptrdiff_t frameSize, float* samples) const {
+  return stored == Stored::kSingles ? FiniteSingles(first, count, frameSize, samples) : 0;
+}
+
+void SampleDecoder::Widen(const std::uint8_t* stored, int count, int* samples) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i centre = _mm_set1_epi32(127);
+  for (; i + 16 <= count; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(stored + i));
+    const __m128i low = _mm_unpacklo_epi8(bytes, zero);
+    const __m128i high = _mm_unpackhi_epi8(bytes, zero);
+    const __m128i parts[4] = {_mm_unpacklo_epi16(low, zero), _mm_unpackhi_epi16(low, zero),
+                              _mm_unpacklo_epi16(high, zero), _mm_unpackhi_epi16(high, zero)};
+    for (int q = 0; q < 4; ++q) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + i + 4 * q),
+                       _mm_sub_epi32(parts[q], centre));
+    }
+  }
+#endif
+  for (; i < count; ++i) {
+    samples[i] = ReadUnsigned8(stored + i);
+  }
+}
+
+void SampleDecoder::Widen(const std::int16_t* stored, int count, int* samples) {
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 8 <= count; i += 8) {
+    const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(stored + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + i),
+                     _mm_srai_epi32(_mm_unpacklo_epi16(words, words), 16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + i + 4),
+                     _mm_srai_epi32(_mm_unpackhi_epi16(words, words), 16));
+  }
+#endif
+  for (; i < count; ++i) {
+    samples[i] = stored[i];
+  }
+}
+
+void SampleDecoder::Widen(const float* stored, int count, double* samples) {
   int i = 0;
 #if defined(__SSE2__)
   const __m128d scale = _mm_set1_pd(kFloatScale);
@@ -245,9 +332,11 @@ SampleDecoder::SampleDecoder(SampleCoding coding) : SampleDecoder() {
   switch (coding) {
     case SampleCoding::kUnsigned8:
       *this = OfIntegers<ReadUnsigned8>();
+      stored = Stored::kBytes;
       break;
     case SampleCoding::kSigned16:
       *this = OfIntegers<ReadLeSigned16>();
+      stored = Stored::kWords;
       break;
     case SampleCoding::kSigned24:
     case SampleCoding::kSigned24InWord:
@@ -258,7 +347,7 @@ SampleDecoder::SampleDecoder(SampleCoding coding) : SampleDecoder() {
       break;
     case SampleCoding::kFloat32:
       *this = OfFloats<ReadFloat32>();
-      singles = FiniteSingles;
+      stored = Stored::kSingles;
       break;
     case SampleCoding::kFloat64:
       *this = OfFloats<ReadFloat64>();

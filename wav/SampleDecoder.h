@@ -46,24 +46,28 @@ class SampleDecoder {
     return reals(first, count, frameSize, samples);
   }
 
-  /// Whether the samples are 32-bit floats, which Singles reads as they are stored: half the
-  /// bytes of Reals' doubles to hand on.
-  bool HoldsSingles() const { return singles != nullptr; }
-  /// For 32-bit float samples: the stored values, not scaled, up to the first that is not finite;
-  /// ScaleSingles turns them into Reals' values.
-  std::int64_t Singles(const unsigned char* first, std::int64_t count, std::ptrdiff_t frameSize,
-                       float* samples) const {
-    return singles == nullptr ? 0 : singles(first, count, frameSize, samples);
-  }
-  /// Stored 32-bit float values as Reals gives them: times 2^31, exactly.
-  static void ScaleSingles(const float* stored, int count, double* samples);
+  /// The form in which samples can be handed on as they are stored, a quarter or a half of the
+  /// bytes of Integers' ints and Reals' doubles: bytes of 8-bit samples, words of 16-bit ones,
+  /// and 32-bit floats; Widen turns them into Integers' and Reals' values.
+  enum class Stored { kNone, kBytes, kWords, kSingles };
+  Stored StoredForm() const { return stored; }
+  /// `count` samples as stored, one from each frame, for the decoder's own form only: floats up
+  /// to the first that is not finite, as Reals counts them.
+  std::int64_t StoredSamples(const unsigned char* first, std::int64_t count,
+                             std::ptrdiff_t frameSize, std::uint8_t* samples) const;
+  std::int64_t StoredSamples(const unsigned char* first, std::int64_t count,
+                             std::ptrdiff_t frameSize, std::int16_t* samples) const;
+  std::int64_t StoredSamples(const unsigned char* first, std::int64_t count,
+                             std::ptrdiff_t frameSize, float* samples) const;
+  static void Widen(const std::uint8_t* stored, int count, int* samples);
+  static void Widen(const std::int16_t* stored, int count, int* samples);
+  static void Widen(const float* stored, int count, double* samples);
 
  private:
   using IntegerRead = int (*)(const unsigned char*);
   using RealRead = double (*)(const unsigned char*);
   using IntegerBlock = std::int64_t (*)(const unsigned char*, std::int64_t, std::ptrdiff_t, int*);
   using RealBlock = std::int64_t (*)(const unsigned char*, std::int64_t, std::ptrdiff_t, double*);
-  using SingleBlock = std::int64_t (*)(const unsigned char*, std::int64_t, std::ptrdiff_t, float*);
 
   SampleDecoder(IntegerRead one, RealRead oneReal, IntegerBlock block, RealBlock realBlock)
       : integer(one), real(oneReal), integers(block), reals(realBlock) {}
@@ -77,7 +81,7 @@ class SampleDecoder {
   double (*real)(const unsigned char*);
   std::int64_t (*integers)(const unsigned char*, std::int64_t, std::ptrdiff_t, int*);
   std::int64_t (*reals)(const unsigned char*, std::int64_t, std::ptrdiff_t, double*);
-  SingleBlock singles = nullptr;
+  Stored stored = Stored::kNone;
 };
 
 }  // namespace wavfreq

@@ -22,9 +22,10 @@ std::int64_t Decode(const SampleDecoder& decoder, const unsigned char* first, st
   return decoder.Reals(first, count, frameSize, samples);
 }
 
+template <class Stored>
 std::int64_t Decode(const SampleDecoder& decoder, const unsigned char* first, std::int64_t count,
-                    std::ptrdiff_t frameSize, float* samples) {
-  return decoder.Singles(first, count, frameSize, samples);
+                    std::ptrdiff_t frameSize, Stored* samples) {
+  return decoder.StoredSamples(first, count, frameSize, samples);
 }
 
 }  // namespace
@@ -36,6 +37,14 @@ int WavFileSource::ReadBlock(int channel, int* samples, int capacity) {
 }
 
 int WavFileSource::ReadBlock(int channel, double* samples, int capacity) {
+  return ReadChannel(channel, samples, capacity);
+}
+
+int WavFileSource::ReadBlock(int channel, std::uint8_t* samples, int capacity) {
+  return ReadChannel(channel, samples, capacity);
+}
+
+int WavFileSource::ReadBlock(int channel, std::int16_t* samples, int capacity) {
   return ReadChannel(channel, samples, capacity);
 }
 

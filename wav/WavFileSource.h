@@ -64,10 +64,18 @@ class WavFileSource final : public IWavFileSource, public IErrorInfoProvider {
 
   int ReadBlock(int channel, int* samples, int capacity) override;
   int ReadBlock(int channel, double* samples, int capacity) override;
-  /// For 32-bit float samples (HoldsSingles): the stored values, as SampleDecoder::Singles gives
-  /// them; with the same end, errors and position as the other blocks.
+  /// The samples of `channel` as stored, in the decoder's StoredForm for that channel (none for
+  /// a channel outside the frame, whose samples are 0); with the same end, errors and position
+  /// as the other blocks.
+  int ReadBlock(int channel, std::uint8_t* samples, int capacity);
+  int ReadBlock(int channel, std::int16_t* samples, int capacity);
   int ReadBlock(int channel, float* samples, int capacity);
-  bool HoldsSingles() const { return readable != nullptr && decoder.HoldsSingles(); }
+  SampleDecoder::Stored StoredForm(int channel) const {
+    return readable != nullptr &&
+                   static_cast<unsigned>(channel) < static_cast<unsigned>(channelCount)
+               ? decoder.StoredForm()
+               : SampleDecoder::Stored::kNone;
+  }
   const SampleFormat& GetFormat() override;
 
   bool Open(const char* path) override;

@@ -134,15 +134,28 @@ Reading ReadAll(const Bytes& file, bool pipe, int channel, int blockCapacity) {
   } else {
     std::vector<int> block(static_cast<std::size_t>(blockCapacity));
     std::vector<double> reals(static_cast<std::size_t>(blockCapacity));
-    // As the driver reads: until the end or an error is recorded; as integers and as reals by
-    // turns.
-    for (bool real = false; !source.IsEndOfData() && !source.HasError(); real = !real) {
-      const int count = real ? source.ReadBlock(channel, reals.data(), blockCapacity)
-                             : source.ReadBlock(channel, block.data(), blockCapacity);
-      for (int i = 0; real && i < count; ++i) {
-        block[static_cast<std::size_t>(i)] = static_cast<int>(reals[static_cast<std::size_t>(i)]);
-        EXPECT_EQ(static_cast<double>(block[static_cast<std::size_t>(i)]),
-                  reals[static_cast<std::size_t>(i)]);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(blockCapacity));
+    std::vector<std::int16_t> words(static_cast<std::size_t>(blockCapacity));
+    // As the driver reads: until the end or an error is recorded; as integers, as reals and as
+    // stored by turns.
+    for (int turn = 0; !source.IsEndOfData() && !source.HasError(); turn = (turn + 1) % 3) {
+      const SampleDecoder::Stored form = source.StoredForm(channel);
+      int count = 0;
+      if (turn == 1) {
+        count = source.ReadBlock(channel, reals.data(), blockCapacity);
+        for (int i = 0; i < count; ++i) {
+          block[static_cast<std::size_t>(i)] = static_cast<int>(reals[static_cast<std::size_t>(i)]);
+          EXPECT_EQ(static_cast<double>(block[static_cast<std::size_t>(i)]),
+                    reals[static_cast<std::size_t>(i)]);
+        }
+      } else if (turn == 2 && form == SampleDecoder::Stored::kBytes) {
+        count = source.ReadBlock(channel, bytes.data(), blockCapacity);
+        SampleDecoder::Widen(bytes.data(), count, block.data());
+      } else if (turn == 2 && form == SampleDecoder::Stored::kWords) {
+        count = source.ReadBlock(channel, words.data(), blockCapacity);
+        SampleDecoder::Widen(words.data(), count, block.data());
+      } else {
+        count = source.ReadBlock(channel, block.data(), blockCapacity);
       }
       reading.samples.insert(reading.samples.end(), block.begin(), block.begin() + count);
       if (!source.HasError() && count > 0) {
@@ -192,12 +205,14 @@ TEST(WavFileSourceTest, FloatSamplesComeScaledExactlyUntilOneIsNotANumber) {
     // 32-bit floats also as stored, scaled afterwards to the same values, ending alike.
     WavFileSource singles;
     ASSERT_TRUE(singles.Open(wav.c_str()));
-    ASSERT_EQ(singles.HoldsSingles(), !wide);
+    ASSERT_EQ(singles.StoredForm(0),
+              wide ? SampleDecoder::Stored::kNone : SampleDecoder::Stored::kSingles);
+    EXPECT_EQ(singles.StoredForm(1), SampleDecoder::Stored::kNone);
     if (!wide) {
       float stored[16];
       ASSERT_EQ(singles.ReadBlock(0, stored, 16), 6);
       double scaled[6];
-      SampleDecoder::ScaleSingles(stored, 6, scaled);
+      SampleDecoder::Widen(stored, 6, scaled);
       EXPECT_EQ(std::memcmp(scaled, real, sizeof scaled), 0);
       EXPECT_EQ(singles.GetErrorMessage(), blocks.GetErrorMessage());
       EXPECT_EQ(singles.GetPosition(), blocks.GetPosition());
