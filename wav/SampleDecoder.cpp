@@ -95,7 +95,8 @@ std::int64_t Signed16(const unsigned char* frames, std::int64_t count, std::ptrd
     }
   };
   if (frameSize == 4) {
-    for (; i + 4 <= count; i += 4, frames += 16) {
+    // The second channel's four samples end two bytes into the fifth frame: one must follow.
+    for (; i + 5 <= count; i += 4, frames += 16) {
       const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(frames));
       store(i, _mm_srai_epi32(_mm_slli_epi32(bytes, 16), 16));
     }
@@ -113,21 +114,24 @@ std::int64_t Signed16(const unsigned char* frames, std::int64_t count, std::ptrd
 }
 #endif
 
-// Whether a decoder reads 16-bit samples, as integers or as reals.
-template <class Sample, Sample (*Decode)(const unsigned char*)>
-constexpr bool ReadsSigned16() {
-  if constexpr (std::is_same_v<Sample, int>) {
-    return Decode == &ReadLeSigned16;
-  } else {
-    return Decode == &AsReal<&ReadLeSigned16>;
-  }
-}
+// Whether a decoder reads 16-bit samples, as integers or as reals: told by specialisation, since
+// not every compiler compares the addresses of functions in a constant expression.
+template <auto Decode>
+struct ReadsSigned16 : std::false_type {};
+template <>
+struct ReadsSigned16<&ReadLeSigned16> : std::true_type {};
+template <>
+struct ReadsSigned16<&AsReal<&ReadLeSigned16>> : std::true_type {};
+template <auto Decode>
+struct ReadsFloat32 : std::false_type {};
+template <>
+struct ReadsFloat32<&ReadFloat32> : std::true_type {};
 
 template <class Sample, Sample (*Decode)(const unsigned char*)>
 std::int64_t Whole(const unsigned char* frames, std::int64_t count, std::ptrdiff_t frameSize,
                    Sample* samples) {
 #if defined(__SSE2__)
-  if constexpr (ReadsSigned16<Sample, Decode>()) {
+  if constexpr (ReadsSigned16<Decode>::value) {
     return Signed16(frames, count, frameSize, samples);
   }
 #endif
@@ -156,7 +160,7 @@ std::int64_t FiniteReals(const unsigned char* frames, std::int64_t count, std::p
                          double* samples) {
   std::int64_t i = 0;
 #if defined(__SSE2__)
-  if constexpr (Decode == &ReadFloat32) {
+  if constexpr (ReadsFloat32<Decode>::value) {
     // Mono 32-bit floats, four at a time: widened and scaled by a power of two, exact as the
     // scalar conversion is.
     if (frameSize == 4) {
@@ -243,7 +247,8 @@ std::int64_t SampleDecoder::StoredSamples(const unsigned char* first, std::int64
   if (frameSize == 4) {
     // Each frame's first word, sign-extended in its 32-bit lane, then packed back: eight frames
     // to eight words, the packing exact for values that were words.
-    for (; i + 8 <= count; i += 8, first += 32) {
+    // As for the integers: a ninth frame must follow the eight.
+    for (; i + 9 <= count; i += 8, first += 32) {
       const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
       const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 16));
       const __m128i words = _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(low, 16), 16),
