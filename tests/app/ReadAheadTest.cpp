@@ -89,5 +89,31 @@ TEST(ReadAheadTest, StoppingEarlyLeavesTheReadingWithinAFewSlots) {
   EXPECT_LE(source.next, (Ahead::kSlots + 1) * Ahead::kSlotFrames);
 }
 
+TEST(ReadAheadTest, AStopStillHandsOutEverySlotTheStageTook) {
+  // The stage sums each slot on the reading thread; after a stop, every slot it took comes out,
+  // so that what it took and what the caller measures end at the same sample.
+  CountingSource source(10000000, 10000001);
+  std::int64_t staged = 0;
+  std::int64_t handed = 0;
+  {
+    Ahead ahead(source, 1, [&staged](const int* samples, int count, std::vector<double>& values) {
+      values.assign(1, static_cast<double>(samples[0]) + static_cast<double>(count));
+      staged += count;
+    });
+    const int* samples = nullptr;
+    int count = ahead.Next(samples);
+    ASSERT_GT(count, 0);
+    ahead.Stop();
+    for (; count > 0; count = ahead.Next(samples)) {
+      EXPECT_EQ(ahead.Values().at(0), static_cast<double>(samples[0]) + count);
+      EXPECT_EQ(samples[0], handed);
+      handed += count;
+    }
+  }
+  EXPECT_EQ(handed, staged);
+  EXPECT_EQ(handed, source.next);
+  EXPECT_LT(handed, 10000000);
+}
+
 }  // namespace
 }  // namespace wavfreq
