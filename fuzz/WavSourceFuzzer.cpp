@@ -1,6 +1,7 @@
 // Opens arbitrary bytes as a WAV file and reads every frame through the source, once frame by
-// frame (every channel), once in blocks of integers and once in blocks of real values, as a
-// regular file and as a pipe (whose data ends with the input). All must read the same samples
+// frame (every channel), in blocks of integers, of real values and of the samples as stored
+// (bytes, words or floats, widened), as a regular file and as a pipe (whose data ends with the
+// input). All must read the same samples
 // and end the same way; only a floating-point sample that is not a number ends the blocks
 // early, where the frames read on, and there the blocks must have read what came before.
 #include <algorithm>
@@ -19,7 +20,7 @@ namespace {
 
 const char kNotANumber[] = "Error! Input file holds a sample that is not a number.";
 
-enum class Way { kFrames, kIntegers, kReals };
+enum class Way { kFrames, kIntegers, kReals, kStored };
 
 struct Reading {
   std::vector<double> samples;  // of the channel compared
@@ -47,6 +48,13 @@ Reading ReadThrough(const std::uint8_t* data, std::size_t size, bool pipe, Way w
   const int channel = size > 0 ? static_cast<int>(data[size - 1] % (channels + 2)) - 1 : 0;
   std::vector<int> block(static_cast<std::size_t>(blockCapacity));
   std::vector<double> reals(static_cast<std::size_t>(blockCapacity));
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(blockCapacity));
+  std::vector<std::int16_t> words(static_cast<std::size_t>(blockCapacity));
+  std::vector<float> singles(static_cast<std::size_t>(blockCapacity));
+  const wavfreq::SampleDecoder::Stored form = source.StoredForm(channel);
+  if (way == Way::kStored && form == wavfreq::SampleDecoder::Stored::kNone) {
+    way = Way::kIntegers;
+  }
   std::int64_t expected = -1;
   while (!source.IsEndOfData() && !source.HasError()) {
     if (way == Way::kIntegers) {
@@ -57,8 +65,30 @@ Reading ReadThrough(const std::uint8_t* data, std::size_t size, bool pipe, Way w
       }
       continue;
     }
-    if (way == Way::kReals) {
-      const int count = source.ReadBlock(channel, reals.data(), blockCapacity);
+    if (way == Way::kStored && form != wavfreq::SampleDecoder::Stored::kSingles) {
+      // Bytes and words widened to the integers.
+      const int count = form == wavfreq::SampleDecoder::Stored::kBytes
+                            ? source.ReadBlock(channel, bytes.data(), blockCapacity)
+                            : source.ReadBlock(channel, words.data(), blockCapacity);
+      if (form == wavfreq::SampleDecoder::Stored::kBytes) {
+        wavfreq::SampleDecoder::Widen(bytes.data(), count, block.data());
+      } else {
+        wavfreq::SampleDecoder::Widen(words.data(), count, block.data());
+      }
+      reading.samples.insert(reading.samples.end(), block.begin(), block.begin() + count);
+      if (count == 0) {
+        break;
+      }
+      continue;
+    }
+    if (way == Way::kReals || way == Way::kStored) {
+      // Floats as stored are widened to the reals.
+      const int count = way == Way::kReals
+                            ? source.ReadBlock(channel, reals.data(), blockCapacity)
+                            : source.ReadBlock(channel, singles.data(), blockCapacity);
+      if (way == Way::kStored) {
+        wavfreq::SampleDecoder::Widen(singles.data(), count, reals.data());
+      }
       for (int i = 0; i < count; ++i) {
         // As an integer it reads rounded and held within the int range.
         const double value = reals[static_cast<std::size_t>(i)];
@@ -109,6 +139,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Reading byBlock = ReadThrough(data, size, pipe, Way::kIntegers, capacity);
     const Reading byReal = ReadThrough(data, size, pipe, Way::kReals, capacity);
     if (byReal.samples != byBlock.samples || !SameEnd(byReal, byBlock)) {
+      __builtin_trap();
+    }
+    const Reading byStored = ReadThrough(data, size, pipe, Way::kStored, capacity);
+    if (byStored.samples != byBlock.samples || !SameEnd(byStored, byBlock)) {
       __builtin_trap();
     }
     if (byBlock.message == kNotANumber) {
