@@ -171,19 +171,52 @@ class RunDriver {
       return SampleDecoder::Stored::kNone;
     }
   }
-  /// Reads ahead as stored, widens a block at a time and measures, until `measure` says stop.
+  /// The filter's input side on the reading thread, its output side on this one: they meet at
+  /// its low-rate values, a few per block. `read(count)` tells of the frames read and says
+  /// whether to go on; after a stop, what the input side took is still measured to its end, so
+  /// that the filter's last output follows on from it.
+  template <class Sample, class Source, class Filtered, class Read>
+  static void MeasureFilteredAhead(Source& source, int channel, BandPass& band, Filtered& filtered,
+                                   Read read) {
+    ReadAhead<Source, Sample> ahead(
+        source, channel, [&band](const Sample* samples, int count, std::vector<double>& lowRate) {
+          band.Take(samples, count);
+          band.TakeLowRate(lowRate);
+        });
+    const Sample* slot = nullptr;
+    bool going = true;
+    for (int count = ahead.Next(slot); count > 0; count = ahead.Next(slot)) {
+      band.Emit(ahead.Values(), filtered);
+      bool go = true;
+      for (int at = 0; at < count; at += kBlockFrames) {
+        go = read(std::min(kBlockFrames, count - at)) && go;
+      }
+      if (going && !go) {
+        going = false;
+        ahead.Stop();
+      }
+    }
+  }
+  /// Reads ahead as stored (or as `Sample` itself), widens a block at a time and measures, until
+  /// `measure` says stop.
   template <class Stored, class Sample, class Source, class Measure>
   static void MeasureStored(Source& source, int channel, Measure& measure) {
-    if constexpr (std::is_same_v<Sample, double> == std::is_same_v<Stored, float>) {
+    if constexpr (std::is_same_v<Stored, Sample> ||
+                  std::is_same_v<Sample, double> == std::is_same_v<Stored, float>) {
       ReadAhead<Source, Stored> ahead(source, channel);
       const Stored* slot = nullptr;
       Sample samples[kBlockFrames];
       bool going = true;
       for (int count = ahead.Next(slot); going && count > 0; count = ahead.Next(slot)) {
+        // The same blocks as read one at a time, so that the stop is looked at as often.
         for (int at = 0; going && at < count; at += kBlockFrames) {
           const int block = std::min(kBlockFrames, count - at);
-          SampleDecoder::Widen(slot + at, block, samples);
-          going = measure(samples, block);
+          if constexpr (std::is_same_v<Stored, Sample>) {
+            going = measure(slot + at, block);
+          } else {
+            SampleDecoder::Widen(slot + at, block, samples);
+            going = measure(samples, block);
+          }
         }
       }
     } else {
@@ -467,29 +500,11 @@ void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
     readAhead = mayReadAhead && !source.IsStream();
   }
   if (readAhead && band != nullptr) {
-    // The filter's input side runs on the reading thread, its output side here: they meet at
-    // its low-rate values, a few per block.
-    ReadAhead<Source, Sample> ahead(
-        source, channel, [band](const Sample* samples, int count, std::vector<double>& lowRate) {
-          band->Take(samples, count);
-          band->TakeLowRate(lowRate);
-        });
-    const Sample* slot = nullptr;
-    bool going = true;
-    for (int count = ahead.Next(slot); count > 0; count = ahead.Next(slot)) {
-      band->Emit(ahead.Values(), filtered);
-      for (int at = 0; at < count; at += kBlockFrames) {
-        const int block = std::min(kBlockFrames, count - at);
-        progress(framesRead, block);
-        framesRead += block;
-      }
-      if (going && stop != 0) {
-        // What the input side has taken is measured to its end, so that the filter's last
-        // output follows on from it.
-        going = false;
-        ahead.Stop();
-      }
-    }
+    MeasureFilteredAhead<Sample>(source, channel, *band, filtered, [&](int count) {
+      progress(framesRead, count);
+      framesRead += count;
+      return stop == 0;
+    });
   } else if (readAhead && StoredFormFor<Sample>(source, channel) != SampleDecoder::Stored::kNone) {
     // Samples are handed across as stored, a quarter or a half of the bytes the meter takes,
     // and widened here a block at a time.
@@ -509,15 +524,7 @@ void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
       }
     }
   } else if (readAhead) {
-    ReadAhead<Source, Sample> ahead(source, channel);
-    const Sample* slot = nullptr;
-    bool going = true;
-    for (int count = ahead.Next(slot); going && count > 0; count = ahead.Next(slot)) {
-      // The same blocks as read one at a time, so that the stop is looked at as often.
-      for (int at = 0; going && at < count; at += kBlockFrames) {
-        going = measure(slot + at, std::min(kBlockFrames, count - at));
-      }
-    }
+    MeasureStored<Sample, Sample>(source, channel, measure);
   } else {
     Sample samples[kBlockFrames];
     while (!source.IsEndOfData()) {
