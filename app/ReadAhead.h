@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -37,8 +38,13 @@ class ReadAhead {
   ReadAhead(Source& read, int channelToRead, Stage slotStage = nullptr)
       : source(read), channel(channelToRead), stage(std::move(slotStage)) {
     for (auto& slot : slots) {
-      slot.reset(new Sample[kSlotFrames]);
+      slot.reset(new (std::nothrow) Sample[kSlotFrames]);
+      if (slot == nullptr) {
+        // Without its memory it reads nothing: the caller reads as it would without it.
+        return;
+      }
     }
+    ready = true;
     try {
       worker = Platform::StartQuietThread([this] { Work(); });
       threaded = true;
@@ -47,6 +53,9 @@ class ReadAhead {
     }
   }
   ~ReadAhead() { Stop(); }
+
+  /// False where memory for the slots could not be had: nothing is read then.
+  bool Ready() const { return ready; }
 
   /// Stops the reading after the slot being read: what was read before is still handed out by
   /// `Next`, then 0.
@@ -71,7 +80,7 @@ class ReadAhead {
   /// samples stay valid until the next call.
   int Next(const Sample*& samples) {
     if (!threaded) {
-      const int count = ended ? 0 : ReadSlot(0);
+      const int count = ended || !ready ? 0 : ReadSlot(0);
       ended = count == 0;
       samples = slots[0].get();
       return count;
@@ -154,6 +163,7 @@ class ReadAhead {
   const Stage stage;
   std::unique_ptr<Sample[]> slots[kSlots];
   std::vector<double> values[kSlots];
+  bool ready = false;
   bool threaded = false;
   int counts[kSlots] = {};
   std::mutex mutex;

@@ -176,13 +176,16 @@ class RunDriver {
   /// whether to go on; after a stop, what the input side took is still measured to its end, so
   /// that the filter's last output follows on from it.
   template <class Sample, class Source, class Filtered, class Read>
-  static void MeasureFilteredAhead(Source& source, int channel, BandPass& band, Filtered& filtered,
+  static bool MeasureFilteredAhead(Source& source, int channel, BandPass& band, Filtered& filtered,
                                    Read read) {
     ReadAhead<Source, Sample> ahead(
         source, channel, [&band](const Sample* samples, int count, std::vector<double>& lowRate) {
           band.Take(samples, count);
           band.TakeLowRate(lowRate);
         });
+    if (!ahead.Ready()) {
+      return false;
+    }
     const Sample* slot = nullptr;
     bool going = true;
     for (int count = ahead.Next(slot); count > 0; count = ahead.Next(slot)) {
@@ -196,14 +199,20 @@ class RunDriver {
         ahead.Stop();
       }
     }
+    return true;
   }
   /// Reads ahead as stored (or as `Sample` itself), widens a block at a time and measures, until
-  /// `measure` says stop.
+  /// `measure` says stop. False, having read nothing, where the read-ahead's memory could not be
+  /// had.
   template <class Stored, class Sample, class Source, class Measure>
-  static void MeasureStored(Source& source, int channel, Measure& measure) {
+  static bool MeasureStored(Source& source, int channel, Measure& measure) {
     if constexpr (std::is_same_v<Stored, Sample> ||
-                  std::is_same_v<Sample, double> == std::is_same_v<Stored, float>) {
+                  (CanReadStored<Source>::value &&
+                   std::is_same_v<Sample, double> == std::is_same_v<Stored, float>)) {
       ReadAhead<Source, Stored> ahead(source, channel);
+      if (!ahead.Ready()) {
+        return false;
+      }
       const Stored* slot = nullptr;
       Sample samples[kBlockFrames];
       bool going = true;
@@ -219,10 +228,12 @@ class RunDriver {
           }
         }
       }
+      return true;
     } else {
       static_cast<void>(source);
       static_cast<void>(channel);
       static_cast<void>(measure);
+      return false;
     }
   }
   /// The refusal of a band that the sample rate cannot hold.
@@ -499,33 +510,32 @@ void RunDriver::RunSampleLoop(Source& source, Processor& processor, int channel,
     // so it is read on this thread, block by block.
     readAhead = mayReadAhead && !source.IsStream();
   }
+  bool done = false;
   if (readAhead && band != nullptr) {
-    MeasureFilteredAhead<Sample>(source, channel, *band, filtered, [&](int count) {
+    done = MeasureFilteredAhead<Sample>(source, channel, *band, filtered, [&](int count) {
       progress(framesRead, count);
       framesRead += count;
       return stop == 0;
     });
-  } else if (readAhead && StoredFormFor<Sample>(source, channel) != SampleDecoder::Stored::kNone) {
-    // Samples are handed across as stored, a quarter or a half of the bytes the meter takes,
-    // and widened here a block at a time.
-    if constexpr (CanReadStored<Source>::value) {
-      switch (StoredFormFor<Sample>(source, channel)) {
-        case SampleDecoder::Stored::kBytes:
-          MeasureStored<std::uint8_t, Sample>(source, channel, measure);
-          break;
-        case SampleDecoder::Stored::kWords:
-          MeasureStored<std::int16_t, Sample>(source, channel, measure);
-          break;
-        case SampleDecoder::Stored::kSingles:
-          MeasureStored<float, Sample>(source, channel, measure);
-          break;
-        case SampleDecoder::Stored::kNone:
-          break;
-      }
-    }
   } else if (readAhead) {
-    MeasureStored<Sample, Sample>(source, channel, measure);
-  } else {
+    // Samples are handed across as stored, a quarter or a half of the bytes the meter takes
+    // where they are bytes, words or floats, and widened here a block at a time.
+    switch (StoredFormFor<Sample>(source, channel)) {
+      case SampleDecoder::Stored::kBytes:
+        done = MeasureStored<std::uint8_t, Sample>(source, channel, measure);
+        break;
+      case SampleDecoder::Stored::kWords:
+        done = MeasureStored<std::int16_t, Sample>(source, channel, measure);
+        break;
+      case SampleDecoder::Stored::kSingles:
+        done = MeasureStored<float, Sample>(source, channel, measure);
+        break;
+      case SampleDecoder::Stored::kNone:
+        done = MeasureStored<Sample, Sample>(source, channel, measure);
+        break;
+    }
+  }
+  if (!done) {
     Sample samples[kBlockFrames];
     while (!source.IsEndOfData()) {
       if (source.HasError()) {
