@@ -50,6 +50,7 @@ class ReadAhead {
       threaded = true;
     } catch (const std::system_error&) {
       // No thread to be had: the slots are read when asked for.
+    } catch (const std::bad_alloc&) {
     }
   }
   ~ReadAhead() { Stop(); }
