@@ -5,6 +5,19 @@
 
 namespace wavfreq {
 
+/// The place of the highest set bit of a word that is not 0.
+inline int HighestBit(std::uint64_t word) {
+#if defined(__GNUC__)
+  return 63 - __builtin_clzll(word);
+#else
+  int bit = 0;
+  while (word >>= 1) {
+    ++bit;
+  }
+  return bit;
+#endif
+}
+
 /// `value` + 1.0 + 1.0 + ... with `count` additions, each rounded as IEEE double addition rounds
 /// it, for a value of 0 or more: the same bits as the additions one at a time, in a few
 /// operations per power of two passed instead of one per addition.
@@ -23,14 +36,16 @@ namespace wavfreq {
 /// rounding. A count of n then takes about log2(n) additions, one after the other.
 inline double AddOnes(double value, std::int64_t count) {
   if (value >= 0.0 && value <= 1.0 && count > 0 && count < (std::int64_t{1} << 52)) {
+    // j: the greatest power of two in the count is 2^j.
+    const int powers = HighestBit(static_cast<std::uint64_t>(count));
     value = value + 1.0;
-    std::int64_t done = 1;
-    while (done <= count - done) {
-      value = value + static_cast<double>(done);
-      done += done;
+    double power = 1.0;
+    for (int k = 0; k < powers; ++k) {
+      value = value + power;
+      power = power + power;
     }
     // Exact: x(2^j) + (n - 2^j) <= 2^j + 1 + 2^j - 1.
-    return value + static_cast<double>(count - done);
+    return value + static_cast<double>(count - (std::int64_t{1} << powers));
   }
   // Short runs are cheaper added one at a time.
   if (count <= 32) {
