@@ -22,6 +22,17 @@ static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<doubl
 // scale, and multiplying by a power of two is exact.
 constexpr double kFloatScale = 2147483648.0;
 
+#if defined(__SSE2__)
+// Four stored 32-bit floats, read as the vector unit reads them, at any alignment, as Reals'
+// values: widened and scaled by the power of two, exactly as one at a time.
+void WidenFour(const float* from, double* to) {
+  const __m128d scale = _mm_set1_pd(kFloatScale);
+  const __m128 four = _mm_loadu_ps(from);
+  _mm_storeu_pd(to, _mm_mul_pd(_mm_cvtps_pd(four), scale));
+  _mm_storeu_pd(to + 2, _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(four, four)), scale));
+}
+#endif
+
 double ReadFloat32(const unsigned char* bytes) {
   const std::uint32_t bits = ReadLe32(bytes);
   float value = 0.0f;
@@ -164,11 +175,8 @@ std::int64_t FiniteReals(const unsigned char* frames, std::int64_t count, std::p
     // Mono 32-bit floats, four at a time: widened and scaled by a power of two, exact as the
     // scalar conversion is.
     if (frameSize == 4) {
-      const __m128d scale = _mm_set1_pd(kFloatScale);
       for (; i + 4 <= count; i += 4, frames += 16) {
-        const __m128 four = _mm_loadu_ps(reinterpret_cast<const float*>(frames));
-        _mm_storeu_pd(samples + i, _mm_mul_pd(_mm_cvtps_pd(four), scale));
-        _mm_storeu_pd(samples + i + 2, _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(four, four)), scale));
+        WidenFour(reinterpret_cast<const float*>(frames), samples + i);
       }
     }
   }
@@ -309,11 +317,8 @@ void SampleDecoder::Widen(const std::int16_t* stored, int count, int* samples) {
 void SampleDecoder::Widen(const float* stored, int count, double* samples) {
   int i = 0;
 #if defined(__SSE2__)
-  const __m128d scale = _mm_set1_pd(kFloatScale);
   for (; i + 4 <= count; i += 4) {
-    const __m128 four = _mm_loadu_ps(stored + i);
-    _mm_storeu_pd(samples + i, _mm_mul_pd(_mm_cvtps_pd(four), scale));
-    _mm_storeu_pd(samples + i + 2, _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(four, four)), scale));
+    WidenFour(stored + i, samples + i);
   }
 #endif
   for (; i < count; ++i) {
