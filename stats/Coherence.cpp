@@ -2,50 +2,50 @@
 
 #include <limits>
 
+#include "core/Lanes.h"
+
 namespace wavfreq {
 
 Coherence::Coherence(int window)
     : length(window < 2 ? 2 : window),
-      amplitudes(static_cast<std::size_t>(length), 0.0),
-      steps(static_cast<std::size_t>(length), 0.0),
-      usable(static_cast<std::size_t>(length), false),
+      values(2 * static_cast<std::size_t>(length), 0.0),
+      usable(static_cast<std::size_t>(length), 0),
+      unusable(length),
       runs(static_cast<std::size_t>(length), Run{std::numeric_limits<double>::infinity(), 0.0}) {}
 
 void Coherence::Add(double amplitude, double step, bool isUsable) {
   const std::size_t at = static_cast<std::size_t>(added % length);
-  amplitudes[at] = amplitude;
-  steps[at] = step;
-  usable[at] = isUsable;
+  values[2 * at] = amplitude;
+  values[2 * at + 1] = step;
+  unusable += static_cast<int>(usable[at]) - static_cast<int>(isUsable);
+  usable[at] = static_cast<unsigned char>(isUsable);
   ++added;
   runs[at] = Latest();
 }
 
 Coherence::Run Coherence::Latest() const {
   constexpr double kUnsteady = std::numeric_limits<double>::infinity();
-  if (added < length) {
+  if (added < length || unusable > 0) {
     return {kUnsteady, 0.0};
   }
-  // A handful of values: summed afresh each time, so that no rounding builds up.
-  double sumAmplitude = 0.0;
-  double sumStep = 0.0;
+  // A handful of values: summed afresh each time, so that no rounding builds up. The amplitudes
+  // in the low lanes, the steps in the high ones, each added in the ring's order.
+  const double* v = values.data();
+  Pair sum(0.0);
   for (int i = 0; i < length; ++i) {
-    if (!usable[static_cast<std::size_t>(i)]) {
-      return {kUnsteady, 0.0};
-    }
-    sumAmplitude += amplitudes[static_cast<std::size_t>(i)];
-    sumStep += steps[static_cast<std::size_t>(i)];
+    sum += Pair::Load(v + 2 * i);
   }
   const double n = static_cast<double>(length);
-  const double meanAmplitude = sumAmplitude / n;
-  const double meanStep = sumStep / n;
-  double amplitudeSpread = 0.0;
-  double stepSpread = 0.0;
+  const double meanAmplitude = sum.Low() / n;
+  const double meanStep = sum.High() / n;
+  const Pair mean(meanAmplitude, meanStep);
+  Pair spread(0.0);
   for (int i = 0; i < length; ++i) {
-    const double a = amplitudes[static_cast<std::size_t>(i)] - meanAmplitude;
-    const double s = steps[static_cast<std::size_t>(i)] - meanStep;
-    amplitudeSpread += a * a;
-    stepSpread += s * s;
+    const Pair d = Pair::Load(v + 2 * i) - mean;
+    spread += d * d;
   }
+  const double amplitudeSpread = spread.Low();
+  const double stepSpread = spread.High();
   if (!(meanAmplitude > 0.0)) {
     return {kUnsteady, 0.0};
   }

@@ -41,9 +41,12 @@ class Coherence {
   Run Latest() const;
 
   int length;
-  std::vector<double> amplitudes;  // the last `length` values, a ring
-  std::vector<double> steps;
-  std::vector<bool> usable;
+  // The last `length` values, a ring: each one's amplitude and step side by side, so that the
+  // two sums run in the two lanes of a pair; and whether it holds a signal, with a count of
+  // those that do not.
+  std::vector<double> values;
+  std::vector<unsigned char> usable;
+  int unusable;
   std::vector<Run> runs;  // the run that ends with each of the last `length` values
   std::int64_t added = 0;
 };
