@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -110,6 +111,25 @@ class RunDriver {
       meter.ProcessBlock(samples, count);
       if (summary != nullptr) {
         summary->ProcessBlock(samples, count);
+      }
+    }
+    /// Samples stored as floats, for a meter that takes them so; the summary takes their values,
+    /// each times `scale`.
+    template <
+        class S = Sample, class M = Meter, class = std::enable_if_t<std::is_same_v<S, double>>,
+        class = decltype(std::declval<M&>().ProcessBlock(std::declval<const float*>(), 0, 1.0))>
+    void ProcessBlock(const float* samples, int count, double scale) {
+      meter.ProcessBlock(samples, count, scale);
+      if (summary != nullptr) {
+        constexpr int kPiece = 256;
+        double widened[kPiece];
+        for (int done = 0; done < count; done += kPiece) {
+          const int piece = std::min(kPiece, count - done);
+          for (int i = 0; i < piece; ++i) {
+            widened[i] = static_cast<double>(samples[done + i]) * scale;
+          }
+          summary->ProcessBlock(widened, piece);
+        }
       }
     }
   };

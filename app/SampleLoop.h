@@ -43,6 +43,12 @@ class SampleLoop {
   template <class Source>
   struct CanReadStored<Source, std::void_t<decltype(std::declval<Source&>().StoredForm(0))>>
       : std::true_type {};
+  /// Whether a processor takes samples stored as floats without their being widened.
+  template <class Processor, class = void>
+  struct TakesSingles : std::false_type {};
+  template <class Processor>
+  struct TakesSingles<Processor, std::void_t<decltype(std::declval<Processor&>().ProcessBlock(
+                                     std::declval<const float*>(), 0, 1.0))>> : std::true_type {};
   /// The form in which a source's samples can be read as stored and widened to `Sample`: bytes
   /// and words to int, floats to double.
   template <class Sample, class Source>
@@ -139,16 +145,19 @@ void SampleLoop::Run(Source& source, Processor& processor, int channel, const St
     }
   };
   std::int64_t framesRead = 0;
-  // One block read: measured, and the progress told. False once the run is to stop.
+  // One block measured: the progress told. False once the run is to stop.
+  const auto told = [&](int count) {
+    progress(framesRead, count);
+    framesRead += count;
+    return stop == 0;
+  };
   const auto measure = [&](const Sample* samples, int count) {
     if (band != nullptr) {
       band->Process(samples, count, filtered);
     } else {
       processor.ProcessBlock(samples, count);
     }
-    progress(framesRead, count);
-    framesRead += count;
-    return stop == 0;
+    return told(count);
   };
   bool readAhead = false;
   if constexpr (CanReadAhead<Source>::value) {
@@ -158,11 +167,7 @@ void SampleLoop::Run(Source& source, Processor& processor, int channel, const St
   }
   bool done = false;
   if (readAhead && band != nullptr) {
-    done = MeasureFilteredAhead<Sample>(source, channel, *band, filtered, [&](int count) {
-      progress(framesRead, count);
-      framesRead += count;
-      return stop == 0;
-    });
+    done = MeasureFilteredAhead<Sample>(source, channel, *band, filtered, told);
   } else if (readAhead) {
     // Samples are handed across as stored, a quarter or a half of the bytes the meter takes
     // where they are bytes, words or floats, and widened here a block at a time.
@@ -174,7 +179,16 @@ void SampleLoop::Run(Source& source, Processor& processor, int channel, const St
         done = MeasureStored<std::int16_t, Sample>(source, channel, measure);
         break;
       case SampleDecoder::Stored::kSingles:
-        done = MeasureStored<float, Sample>(source, channel, measure);
+        if constexpr (TakesSingles<Processor>::value && CanReadStored<Source>::value) {
+          // The meter takes floats as stored: none is widened but a crossing's.
+          const auto measureSingles = [&](const float* samples, int count) {
+            processor.ProcessBlock(samples, count, SampleDecoder::kSingleScale);
+            return told(count);
+          };
+          done = MeasureStored<float, float>(source, channel, measureSingles);
+        } else {
+          done = MeasureStored<float, Sample>(source, channel, measure);
+        }
         break;
       case SampleDecoder::Stored::kNone:
         done = MeasureStored<Sample, Sample>(source, channel, measure);

@@ -59,6 +59,27 @@ struct SignMasks {
 #endif
   }
 
+  static SignMasks Of(const float* samples) {
+#if defined(__SSE2__)
+    SignMasks masks;
+    const __m128 zero = _mm_setzero_ps();
+    for (int group = 0; group < 4; ++group) {
+      const float* at = samples + 16 * group;
+      __m128i above[4];
+      __m128i below[4];
+      for (int quarter = 0; quarter < 4; ++quarter) {
+        const __m128 four = _mm_loadu_ps(at + 4 * quarter);
+        above[quarter] = _mm_castps_si128(_mm_cmpgt_ps(four, zero));
+        below[quarter] = _mm_castps_si128(_mm_cmplt_ps(four, zero));
+      }
+      masks.Add(group, _mm_movemask_epi8(Bytes(above)), _mm_movemask_epi8(Bytes(below)));
+    }
+    return masks;
+#else
+    return OneByOne(samples);
+#endif
+  }
+
   /// The same, a sample at a time.
   template <class Sample>
   static SignMasks OneByOne(const Sample* samples) {

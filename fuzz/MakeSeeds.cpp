@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
     WriteFile(argv[2] + name, Concat({i % 2 == 0 ? options : gatedOptions, seeds[i]}));
   }
   // Window, gate choice, level and width choice, block seed; then 16-bit samples: a tone, the
-  // same tone in noise and gated, and a tone on a stretch of silence at the level 0.5.
+  // same tone in noise and gated, a tone on a stretch of silence at the level 0.5, and the first
+  // two as floats.
   const std::vector<int> meterTone = Sine(700, 3000, 8000, 800);
   const std::vector<int> noisy =
       WithNoise(std::vector<double>(meterTone.begin(), meterTone.end()), 400.0, 1);
@@ -87,6 +88,9 @@ int main(int argc, char** argv) {
       Concat({Le16(80), {0, 0}, Le32(1), Frames16({Sine(1000, 9000, 8000, 800)})}),
       Concat({Le16(80), {100, 0}, Le32(2), Frames16({noisy})}),
       Concat({Le16(300), {70, 2}, Le32(3), Bytes(400, 0), Frames16({Sine(300, 500, 8000, 600)})}),
+      // The tone and the gated noisy one as floats.
+      Concat({Le16(80), {0, 0x48}, Le32(4), Frames16({Sine(1000, 9000, 8000, 800)})}),
+      Concat({Le16(80), {100, 0x4A}, Le32(5), Frames16({noisy})}),
   };
   for (std::size_t i = 0; i < meterSeeds.size(); ++i) {
     WriteFile(std::string(argv[3]) + "/seed" + std::to_string(i), meterSeeds[i]);

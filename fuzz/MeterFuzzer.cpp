@@ -5,7 +5,8 @@
 // offered every value. The first 8 bytes choose the
 // window, the gate, the level, the sample width and whether the samples are integers or real
 // values (the integers times a scale, some of which bring them near the level's 0.0001), and seed
-// the block sizes; the rest are the samples.
+// the block sizes; the rest are the samples. Real values may instead be rounded to floats at the
+// 32-bit scale, which the blocks then take as stored.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -46,6 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool real = (data[3] & 8) != 0;
   const double scales[] = {1.0, 1.0 / 3.0, 1e-5, 0x1p-20};
   const double scale = scales[(data[3] >> 4) & 3];
+  const bool singles = real && (data[3] & 0x40) != 0;
+  constexpr double kSingleScale = 2147483648.0;
   std::uint32_t blockSeed = wavfreq::ReadLe32(data + 4);
 
   std::vector<int> samples;
@@ -72,8 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     edgeMeter.SetGate(gate);
   }
   std::vector<double> values;
+  std::vector<float> stored;
   for (int sample : samples) {
     values.push_back(static_cast<double>(sample) * scale);
+    if (singles) {
+      stored.push_back(static_cast<float>(values.back() / kSingleScale));
+      values.back() = static_cast<double>(stored.back()) * kSingleScale;
+    }
   }
   for (std::size_t i = 0; i < samples.size(); ++i) {
     if (real) {
@@ -86,7 +94,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     blockSeed = blockSeed * 1664525u + 1013904223u;
     const std::size_t wanted = (blockSeed >> 16) % 8 == 0 ? 4096 : (blockSeed >> 16) % 300 + 1;
     const std::size_t count = wanted < samples.size() - done ? wanted : samples.size() - done;
-    if (real) {
+    if (singles) {
+      blocks.ProcessBlock(stored.data() + done, static_cast<int>(count), kSingleScale);
+      edgeMeter.ProcessBlock(stored.data() + done, static_cast<int>(count), kSingleScale);
+    } else if (real) {
       blocks.ProcessBlock(values.data() + done, static_cast<int>(count));
       edgeMeter.ProcessBlock(values.data() + done, static_cast<int>(count));
     } else {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -91,17 +92,44 @@ class BasicWavFreqMeter final : public IDataProcessor {
       const double level = mean.AddSamples(count);
       if (level == 0.0 && !gated) {
         ProcessAtZeroBySigns(samples, count, samplesReceived);
-      } else if (level == 0.0 && gateThreshold > 0.0) {
-        ProcessAtZero<true>(samples, count, samplesReceived);
       } else {
-        for (int i = 0; i < count; ++i) {
-          Process<true>(samples[i], samplesReceived + i, level);
-        }
+        ProcessReals(samples, count, samplesReceived, level);
       }
       samplesReceived += count;
     } else {
       for (int i = 0; i < count; ++i) {
         Receive<true>(samples[i]);
+      }
+    }
+  }
+
+  /// A block of samples stored as 32-bit floats, which must be finite: measured as the double
+  /// block measures their values times `scale`, a power of two (so that each product is exact and
+  /// keeps its sample's sign). At the level 0.0 without a gate their signs are read as stored and
+  /// only a crossing's two samples are widened; otherwise they are widened a piece at a time.
+  void ProcessBlock(const float* samples, int count, double scale) {
+    singleScale = scale;
+    if constexpr (TakesBlocks<Mean>::value) {
+      const double level = mean.AddSamples(count);
+      if (level == 0.0 && !gated) {
+        ProcessAtZeroBySigns(samples, count, samplesReceived);
+      } else {
+        constexpr int kPiece = 256;
+        double widened[kPiece];
+        for (int done = 0; done < count; done += kPiece) {
+          const int piece = std::min(kPiece, count - done);
+          for (int i = 0; i < piece; ++i) {
+            widened[i] = static_cast<double>(samples[done + i]) * scale;
+          }
+          // The steps between crossings are added with the same rounding however the block is
+          // cut, and the gate's side carries over: the pieces measure as the whole would.
+          ProcessReals(widened, piece, samplesReceived + done, level);
+        }
+      }
+      samplesReceived += count;
+    } else {
+      for (int i = 0; i < count; ++i) {
+        Receive<true>(static_cast<double>(samples[i]) * scale);
       }
     }
   }
@@ -134,6 +162,35 @@ class BasicWavFreqMeter final : public IDataProcessor {
   }
 
   // One sample, through the level provider: held back while the provider lags.
+  // A sample's value as the crossing arithmetic takes it, and back: floats are scaled, exactly.
+  template <class Sample>
+  double ValueOf(Sample sample) const {
+    if constexpr (std::is_same_v<Sample, float>) {
+      return static_cast<double>(sample) * singleScale;
+    } else {
+      return static_cast<double>(sample);
+    }
+  }
+  template <class Sample>
+  Sample StoredAs(double value) const {
+    if constexpr (std::is_same_v<Sample, float>) {
+      return static_cast<float>(value / singleScale);
+    } else {
+      return static_cast<Sample>(value);
+    }
+  }
+
+  // Real samples at a level from the provider, other than 0.0 without a gate.
+  void ProcessReals(const double* samples, int count, std::int64_t firstPosition, double level) {
+    if (level == 0.0 && gateThreshold > 0.0) {
+      ProcessAtZero<true>(samples, count, firstPosition);
+    } else {
+      for (int i = 0; i < count; ++i) {
+        Process<true>(samples[i], firstPosition + i, level);
+      }
+    }
+  }
+
   template <bool kReal>
   void Receive(double sample) {
     const double level = mean.AddSample(sample);
@@ -201,7 +258,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
   // ordinary step, and the crossing sample may arm the other side, as in Process.
   template <bool kGated, class Sample>
   void ProcessAtZero(const Sample* samples, int count, std::int64_t firstPosition) {
-    Sample previous = static_cast<Sample>(previousSample);
+    Sample previous = StoredAs<Sample>(previousSample);
     std::int64_t steps = 0;  // 1.0 steps not yet added to sinceCrossing
     int i = 0;
     while (i < count) {
@@ -230,8 +287,8 @@ class BasicWavFreqMeter final : public IDataProcessor {
       if (previous != 0 && (!kGated || armedSide == (previous > 0 ? 1 : -1))) {
         sinceCrossing = AddOnes(sinceCrossing, steps);
         steps = 0;
-        previousSample = static_cast<double>(previous);
-        CountCrossing(static_cast<double>(current), firstPosition + i, 0.0);
+        previousSample = ValueOf(previous);
+        CountCrossing(ValueOf(current), firstPosition + i, 0.0);
         if (kGated) {
           armedSide = 0;
         }
@@ -240,13 +297,13 @@ class BasicWavFreqMeter final : public IDataProcessor {
         ++steps;
       }
       if (kGated) {
-        Arm(static_cast<double>(current));
+        Arm(ValueOf(current));
       }
       previous = current;
       ++i;
     }
     sinceCrossing = AddOnes(sinceCrossing, steps);
-    previousSample = static_cast<double>(previous);
+    previousSample = ValueOf(previous);
   }
 
   // ProcessAtZero without a gate, 64 samples at a time from their signs. Sample i crosses where
@@ -256,7 +313,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
   template <class Sample>
   void ProcessAtZeroBySigns(const Sample* samples, int count, std::int64_t firstPosition) {
     constexpr int kWidth = SignMasks::kWidth;
-    Sample previous = static_cast<Sample>(previousSample);
+    Sample previous = StoredAs<Sample>(previousSample);
     std::int64_t steps = 0;  // 1.0 steps not yet added to sinceCrossing
     int i = 0;
     for (; i + kWidth <= count; i += kWidth) {
@@ -273,8 +330,8 @@ class BasicWavFreqMeter final : public IDataProcessor {
         steps += (at - next) - OnesBetween(still, next, at);
         sinceCrossing = AddOnes(sinceCrossing, steps);
         steps = 0;
-        previousSample = static_cast<double>(at == 0 ? previous : samples[i + at - 1]);
-        CountCrossing(static_cast<double>(samples[i + at]), firstPosition + i + at, 0.0);
+        previousSample = ValueOf(at == 0 ? previous : samples[i + at - 1]);
+        CountCrossing(ValueOf(samples[i + at]), firstPosition + i + at, 0.0);
         next = at + 1;
         crossings &= crossings - 1;
       }
@@ -282,7 +339,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
       previous = samples[i + kWidth - 1];
     }
     sinceCrossing = AddOnes(sinceCrossing, steps);
-    previousSample = static_cast<double>(previous);
+    previousSample = ValueOf(previous);
     ProcessAtZero<false>(samples + i, count - i, firstPosition + i);
   }
 
@@ -322,16 +379,20 @@ class BasicWavFreqMeter final : public IDataProcessor {
       return ((static_cast<std::int64_t>(four[0]) - 1) | (static_cast<std::int64_t>(four[1]) - 1) |
               (static_cast<std::int64_t>(four[2]) - 1) |
               (static_cast<std::int64_t>(four[3]) - 1)) >= 0;
-    } else {
+    } else if constexpr (std::is_same_v<Sample, double>) {
       return Pair::Min(Pair::Load(four), Pair::Load(four + 2)).Least() > 0.0;
+    } else {
+      return four[0] > 0 && four[1] > 0 && four[2] > 0 && four[3] > 0;
     }
   }
   template <class Sample>
   static bool AllBelow(const Sample* four) {
     if constexpr (std::is_same_v<Sample, int>) {
       return (four[0] & four[1] & four[2] & four[3]) < 0;
-    } else {
+    } else if constexpr (std::is_same_v<Sample, double>) {
       return Pair::Max(Pair::Load(four), Pair::Load(four + 2)).Most() < 0.0;
+    } else {
+      return four[0] < 0 && four[1] < 0 && four[2] < 0 && four[3] < 0;
     }
   }
 
@@ -464,6 +525,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
   RingQueue<double> pendingSamples;
   bool gated = false;
   double gateThreshold = 0.0;
+  double singleScale = 1.0;  // what a float sample stands for, in the units of the others
   std::int64_t armingSample = INT64_MAX;  // the least integer sample at or above gateThreshold
   // The side (+1 above, -1 below the level) from which the next crossing may come; 0 for none.
   int armedSide = 0;

@@ -20,7 +20,7 @@ static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<doubl
 
 // Floating-point samples have full scale at +-1.0; the meter takes integer units, 2^31 to full
 // scale, and multiplying by a power of two is exact.
-constexpr double kFloatScale = 2147483648.0;
+constexpr double kFloatScale = SampleDecoder::kSingleScale;
 
 #if defined(__SSE2__)
 // Four stored 32-bit floats, read as the vector unit reads them, at any alignment, as Reals'

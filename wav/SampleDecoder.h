@@ -62,6 +62,9 @@ class SampleDecoder {
   static void Widen(const std::uint8_t* stored, int count, int* samples);
   static void Widen(const std::int16_t* stored, int count, int* samples);
   static void Widen(const float* stored, int count, double* samples);
+  /// What Widen multiplies a float by: full scale, 1.0, to the 32-bit integers' 2^31. A power of
+  /// two, so each product is exact.
+  static constexpr double kSingleScale = 2147483648.0;
 
  private:
   using IntegerRead = int (*)(const unsigned char*);

@@ -41,6 +41,14 @@ TEST(SignMasksTest, RealsKeepTheirSignsAndNegativeZeroIsZero) {
       2);
 }
 
+TEST(SignMasksTest, SinglesKeepTheirSignsAndNegativeZeroIsZero) {
+  const float tiny = std::numeric_limits<float>::denorm_min();
+  ExpectSameAsOneByOne<float>(
+      {0.0F, -0.0F, tiny, -tiny, 1e-30F, -1e-30F, 0.5F, -0.5F, std::numeric_limits<float>::max(),
+       -std::numeric_limits<float>::max(), 0.0F},
+      3);
+}
+
 TEST(SignMasksTest, BitIOfTheMaskIsSampleI) {
   std::vector<int> samples(SignMasks::kWidth, 0);
   samples[0] = 5;

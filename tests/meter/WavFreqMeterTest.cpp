@@ -365,6 +365,67 @@ TEST(WavFreqMeterTest, RealBlocksGiveTheBitsOfSampleBySampleAndOfIntegers) {
   }
 }
 
+// Float blocks of random sizes, up to more than the widening's pieces.
+template <class Meter>
+void FeedSingles(Meter& meter, const std::vector<float>& samples, double scale) {
+  std::mt19937 random(13);
+  for (std::size_t done = 0; done < samples.size();) {
+    const std::size_t count = std::min<std::size_t>(random() % 700 + 1, samples.size() - done);
+    meter.ProcessBlock(samples.data() + done, static_cast<int>(count), scale);
+    done += count;
+  }
+}
+
+TEST(WavFreqMeterTest, FloatBlocksGiveTheBitsOfTheirScaledValues) {
+  // A tone with stretches at and a hair off 0 (-0.0, the least subnormal), read at the level 0
+  // by its signs, and at other levels and gated through the widened pieces.
+  std::mt19937 random(17);
+  std::vector<float> singles;
+  const float tiny = std::numeric_limits<float>::denorm_min();
+  for (int i = 0; i < 30000; ++i) {
+    const float near[] = {0.0F, -0.0F, tiny, -tiny, 1e-30F};
+    singles.push_back(i % 613 < 9 ? near[random() % 5]
+                                  : static_cast<float>(0.4 * std::sin(i * 0.21)) +
+                                        static_cast<float>(random() % 100) * 1e-6F);
+  }
+  constexpr double kScale = 2147483648.0;
+  std::vector<double> scaled;
+  for (float sample : singles) {
+    scaled.push_back(static_cast<double>(sample) * kScale);
+  }
+  for (double level : {0.0, 3e4}) {
+    for (double gate : {0.0, 1e8}) {
+      RecordingWriter fromDoubles;
+      ConstMean doubleMean(0, level);
+      BasicWavFreqMeter<ConstMean, RecordingWriter> reference(fromDoubles, doubleMean, 80, 8000);
+      RecordingWriter fromSingles;
+      ConstMean singleMean(0, level);
+      BasicWavFreqMeter<ConstMean, RecordingWriter> meter(fromSingles, singleMean, 80, 8000);
+      // Through the interfaces, sample by sample.
+      RecordingWriter lagging;
+      ConstMean interfaceMean(0, level);
+      WavFreqMeter oneByOne(lagging, interfaceMean, 80, 8000);
+      if (gate > 0.0) {
+        reference.SetGate(gate);
+        meter.SetGate(gate);
+        oneByOne.SetGate(gate);
+      }
+      Feed(reference, scaled, 7);
+      FeedSingles(meter, singles, kScale);
+      FeedSingles(oneByOne, singles, kScale);
+      ASSERT_GT(fromDoubles.values.size(), 500u);
+      for (const RecordingWriter* got : {&fromSingles, &lagging}) {
+        ASSERT_EQ(got->values.size(), fromDoubles.values.size()) << level << " " << gate;
+        EXPECT_EQ(std::memcmp(got->values.data(), fromDoubles.values.data(),
+                              got->values.size() * sizeof got->values[0]),
+                  0)
+            << level << " " << gate;
+      }
+      EXPECT_EQ(meter.GetTime(), reference.GetTime());
+    }
+  }
+}
+
 TEST(WavFreqMeterTest, RealSampleAHairOffTheLevelIsNoSampleOnIt) {
   // A filter's output near a crossing: 1e-12 is on the positive side, and the crossing follows
   // at the next sample, not lost because a sample came within 0.0001 of the level.
