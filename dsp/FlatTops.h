@@ -4,6 +4,11 @@
 #include <cstdint>
 #include <limits>
 #include <type_traits>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace wavfreq {
 
@@ -18,37 +23,23 @@ class FlatTops {
 
   template <class Sample>
   void Count(const Sample* samples, int count) {
-    if (count <= 0) {
-      return;
-    }
-    Sample high;
-    Sample low;
-    if (!Bounds(high, low)) {
-      last = static_cast<double>(samples[count - 1]);
-      return;
-    }
-    // The first sample pairs with the last of the previous call.
-    std::int64_t found = 0;
-    if (static_cast<double>(samples[0]) == last && (samples[0] >= high || samples[0] <= low)) {
-      ++found;
-      Raise(samples[0]);
-    }
-    int pairs = 0;
-    for (int i = 1; i < count; ++i) {
-      const Sample x = samples[i];
-      pairs += static_cast<int>(x == samples[i - 1]) &
-               (static_cast<int>(x >= high) | static_cast<int>(x <= low));
-    }
-    if (pairs > 0) {
-      // Rare: the level of the tops, for the warning.
-      for (int i = 1; i < count; ++i) {
-        if (samples[i] == samples[i - 1] && (samples[i] >= high || samples[i] <= low)) {
-          Raise(samples[i]);
-        }
+    Scan(samples, count, [](int) {});
+  }
+
+  /// Count, with a Take after the first `first` samples and after every `every` samples from
+  /// there on, appended to `taken`: the pairs of each piece, however the samples are cut up.
+  template <class Sample>
+  void CountEach(const Sample* samples, int count, int first, int every,
+                 std::vector<std::int64_t>& taken) {
+    int end = first;
+    Scan(samples, count, [&](int at) {
+      for (; end <= at; end += every) {
+        taken.push_back(Take());
       }
+    });
+    for (; end <= count; end += every) {
+      taken.push_back(Take());
     }
-    total += found + pairs;
-    last = static_cast<double>(samples[count - 1]);
   }
 
   /// Equal pairs counted since the last call.
@@ -77,6 +68,66 @@ class FlatTops {
     }
     return true;
   }
+  // Counts each pair, after `before(i)` with i the index of its second sample. Equal neighbours
+  // are rare in a recording: with SSE2, the x86-64 baseline, samples are compared for equality
+  // eight integers or four reals at a time, and only a group with an equal pair is looked at
+  // closely.
+  template <class Sample, class BeforePair>
+  void Scan(const Sample* samples, int count, BeforePair before) {
+    if (count <= 0) {
+      return;
+    }
+    Sample high;
+    Sample low;
+    if (Bounds(high, low)) {
+      const auto counts = [&](int i, Sample previous) {
+        const Sample x = samples[i];
+        if (x == previous && (x >= high || x <= low)) {
+          before(i);
+          ++total;
+          Raise(x);
+        }
+      };
+      // The first sample pairs with the last of the previous call.
+      if (static_cast<double>(samples[0]) == last) {
+        counts(0, samples[0]);
+      }
+      int i = 1;
+#if defined(__SSE2__)
+      if constexpr (std::is_same_v<Sample, int>) {
+        const auto load = [samples](int at) {
+          return _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + at));
+        };
+        for (; i + 8 <= count; i += 8) {
+          const __m128i equal = _mm_or_si128(_mm_cmpeq_epi32(load(i), load(i - 1)),
+                                             _mm_cmpeq_epi32(load(i + 4), load(i + 3)));
+          if (_mm_movemask_epi8(equal) != 0) {
+            for (int k = i; k < i + 8; ++k) {
+              counts(k, samples[k - 1]);
+            }
+          }
+        }
+      } else if constexpr (std::is_same_v<Sample, double>) {
+        // Ordered comparisons, as ==: a NaN equals nothing.
+        for (; i + 4 <= count; i += 4) {
+          const __m128d equal =
+              _mm_or_pd(_mm_cmpeq_pd(_mm_loadu_pd(samples + i), _mm_loadu_pd(samples + i - 1)),
+                        _mm_cmpeq_pd(_mm_loadu_pd(samples + i + 2), _mm_loadu_pd(samples + i + 1)));
+          if (_mm_movemask_pd(equal) != 0) {
+            for (int k = i; k < i + 4; ++k) {
+              counts(k, samples[k - 1]);
+            }
+          }
+        }
+      }
+#endif
+      for (; i < count; ++i) {
+        counts(i, samples[i - 1]);
+      }
+    }
+    last = static_cast<double>(samples[count - 1]);
+  }
+
   template <class Sample>
   void Raise(Sample sample) {
     top = std::fmax(top, std::fabs(static_cast<double>(sample)));

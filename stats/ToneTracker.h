@@ -54,16 +54,8 @@ class ToneTracker {
     // the samples were handed in.
     flats.clear();
     const int decimation = demodulator.Decimation();
-    for (int done = 0; done < count;) {
-      const int take = std::min(count - done, decimation - inValue);
-      flatTops.Count(samples + done, take);
-      done += take;
-      inValue += take;
-      if (inValue == decimation) {
-        inValue = 0;
-        flats.push_back(flatTops.Take());
-      }
-    }
+    flatTops.CountEach(samples, count, decimation - inValue, decimation, flats);
+    inValue = static_cast<int>((inValue + static_cast<std::int64_t>(count)) % decimation);
     for (std::size_t i = 0; i < flats.size(); ++i) {
       Take(values[2 * i], values[2 * i + 1], flats[i]);
     }
