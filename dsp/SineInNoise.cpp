@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "dsp/Turns.h"
 
 namespace wavfreq {
@@ -25,16 +29,71 @@ struct Sines {
   }
 };
 
-// P(|a sin(t) + noise| <= v), the noise of standard deviation sigma > 0.
+// P(|a sin(t) + noise| <= v), the noise of standard deviation sigma > 0: each phase's two
+// probabilities taken together, as a pair, and added in the phases' order.
 double Within(double v, double a, double sigma) {
   static const Sines sines;
   double sum = 0.0;
   for (const double sine : sines.values) {
     const double s = a * sine;
-    sum += SineInNoise::NormalCdf((v - s) / sigma) - SineInNoise::NormalCdf((-v - s) / sigma);
+    const double z[2] = {(v - s) / sigma, (-v - s) / sigma};
+    double p[2];
+    SineInNoise::NormalCdfs(z, p);
+    sum += p[0] - p[1];
   }
   return sum / kPhases;
 }
+
+#if defined(__SSE2__)
+__m128d Select(__m128d mask, __m128d ifSet, __m128d otherwise) {
+  return _mm_or_pd(_mm_and_pd(mask, ifSet), _mm_andnot_pd(mask, otherwise));
+}
+
+// NormalCdf in the two lanes, operation by operation; false where a lane's power of two would
+// fall outside the normal numbers, which the polynomial's range never reaches.
+bool NormalCdfPair(__m128d z, __m128d& result) {
+  const __m128d signBit = _mm_set1_pd(-0.0);
+  const __m128d one = _mm_set1_pd(1.0);
+  const __m128d x = _mm_mul_pd(_mm_xor_pd(z, signBit), _mm_set1_pd(0.70710678118654752440));
+  const __m128d t =
+      _mm_div_pd(one, _mm_add_pd(one, _mm_mul_pd(_mm_set1_pd(0.5), _mm_andnot_pd(signBit, x))));
+  constexpr double kFit[] = {1.00002368,  0.37409196, 0.09678418,  -0.18628806, 0.27886807,
+                             -1.13520398, 1.48851587, -0.82215223, 0.17087277};
+  __m128d poly = _mm_set1_pd(kFit[8]);
+  for (int k = 7; k >= 0; --k) {
+    poly = _mm_add_pd(_mm_set1_pd(kFit[k]), _mm_mul_pd(t, poly));
+  }
+  const __m128d fit =
+      _mm_add_pd(_mm_sub_pd(_mm_mul_pd(_mm_xor_pd(x, signBit), x), _mm_set1_pd(1.26551223)),
+                 _mm_mul_pd(t, poly));
+  // Exp(fit): 0 below -700; else n = floor(fit log2 e + 0.5), the rest's series, times 2^n.
+  const __m128d tooLow = _mm_cmplt_pd(fit, _mm_set1_pd(-700.0));
+  const __m128d scaled =
+      _mm_add_pd(_mm_mul_pd(fit, _mm_set1_pd(1.4426950408889634)), _mm_set1_pd(0.5));
+  const __m128d truncated = _mm_cvtepi32_pd(_mm_cvttpd_epi32(scaled));
+  const __m128d n = _mm_sub_pd(truncated, _mm_and_pd(_mm_cmpgt_pd(truncated, scaled), one));
+  const __m128d r = _mm_sub_pd(_mm_sub_pd(fit, _mm_mul_pd(n, _mm_set1_pd(0.693147180369123816490))),
+                               _mm_mul_pd(n, _mm_set1_pd(1.90821492927058770002e-10)));
+  __m128d series = one;
+  for (int k = 13; k >= 1; --k) {
+    series = _mm_add_pd(one, _mm_div_pd(_mm_mul_pd(series, r), _mm_set1_pd(k)));
+  }
+  const __m128d outside =
+      _mm_or_pd(_mm_cmplt_pd(n, _mm_set1_pd(-1022.0)), _mm_cmpgt_pd(n, _mm_set1_pd(1023.0)));
+  if (_mm_movemask_pd(_mm_andnot_pd(tooLow, outside)) != 0) {
+    return false;
+  }
+  // 2^n: n + 1023 in the low bits of 2^52 + n + 1023, moved up to the exponent's place.
+  const __m128d biased = _mm_add_pd(n, _mm_set1_pd(4503599627370496.0 + 1023.0));
+  const __m128d power = _mm_castsi128_pd(_mm_slli_epi64(_mm_castpd_si128(biased), 52));
+  const __m128d exp = _mm_andnot_pd(tooLow, _mm_mul_pd(series, power));
+  const __m128d erfc = _mm_mul_pd(t, exp);
+  const __m128d chosen =
+      Select(_mm_cmpge_pd(x, _mm_setzero_pd()), erfc, _mm_sub_pd(_mm_set1_pd(2.0), erfc));
+  result = _mm_mul_pd(_mm_set1_pd(0.5), chosen);
+  return true;
+}
+#endif
 
 }  // namespace
 
@@ -80,6 +139,18 @@ double SineInNoise::NormalCdf(double z) {
                                     t * (1.48851587 + t * (-0.82215223 + t * 0.17087277))))))));
   const double erfc = t * Exp(fit);
   return 0.5 * (x >= 0.0 ? erfc : 2.0 - erfc);
+}
+
+void SineInNoise::NormalCdfs(const double z[2], double p[2]) {
+#if defined(__SSE2__)
+  __m128d both;
+  if (NormalCdfPair(_mm_loadu_pd(z), both)) {
+    _mm_storeu_pd(p, both);
+    return;
+  }
+#endif
+  p[0] = NormalCdf(z[0]);
+  p[1] = NormalCdf(z[1]);
 }
 
 double SineInNoise::Percentile(double a, double sigma, double share, int halvings) {

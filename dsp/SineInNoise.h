@@ -29,6 +29,8 @@ class SineInNoise {
 
   /// P(Z <= z) for a standard normal Z.
   static double NormalCdf(double z);
+  /// NormalCdf of two values, to the same bits: with SSE2 both at once.
+  static void NormalCdfs(const double z[2], double p[2]);
   /// e^x for |x| below 700.
   static double Exp(double x);
 };

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
 #include <vector>
 
 namespace wavfreq {
@@ -14,6 +17,39 @@ TEST(SineInNoiseTest, ExpAndTheNormalCdfMatchTheLibrarys) {
   }
   for (double z = -8.0; z <= 8.0; z += 0.01) {
     ASSERT_NEAR(SineInNoise::NormalCdf(z), 0.5 * std::erfc(-z / std::sqrt(2.0)), 2e-7) << z;
+  }
+}
+
+TEST(SineInNoiseTest, TwoNormalCdfsAtOnceGiveTheBitsOfOneAtATime) {
+  // Across the fit's range, where its exponent drops below -700 (|z| about 37.4), and the ends.
+  std::mt19937 random(21);
+  std::vector<double> z = {0.0,
+                           -0.0,
+                           37.37,
+                           -37.37,
+                           37.38,
+                           -37.38,
+                           1e300,
+                           -1e300,
+                           std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity(),
+                           std::numeric_limits<double>::quiet_NaN(),
+                           std::numeric_limits<double>::denorm_min()};
+  std::uniform_real_distribution<double> wide(-40.0, 40.0);
+  for (int i = 0; i < 20000; ++i) {
+    z.push_back(i % 2 == 0 ? wide(random) : 37.4 + 1e-3 * wide(random));
+  }
+  for (std::size_t i = 0; i + 1 < z.size(); ++i) {
+    double p[2];
+    SineInNoise::NormalCdfs(&z[i], p);
+    for (std::size_t lane = 0; lane < 2; ++lane) {
+      const double one = SineInNoise::NormalCdf(z[i + lane]);
+      if (std::isnan(one)) {
+        ASSERT_TRUE(std::isnan(p[lane])) << z[i + lane];
+      } else {
+        ASSERT_EQ(std::memcmp(&p[lane], &one, sizeof one), 0) << z[i + lane] << " " << one;
+      }
+    }
   }
 }
 
