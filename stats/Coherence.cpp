@@ -1,5 +1,6 @@
 #include "stats/Coherence.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "core/Lanes.h"
@@ -11,6 +12,7 @@ Coherence::Coherence(int window)
       values(2 * static_cast<std::size_t>(length), 0.0),
       usable(static_cast<std::size_t>(length), 0),
       unusable(length),
+      prefix(2 * static_cast<std::size_t>(length), 0.0),
       runs(static_cast<std::size_t>(length), Run{std::numeric_limits<double>::infinity(), 0.0}) {}
 
 void Coherence::Add(double amplitude, double step, bool isUsable) {
@@ -19,22 +21,27 @@ void Coherence::Add(double amplitude, double step, bool isUsable) {
   values[2 * at + 1] = step;
   unusable += static_cast<int>(usable[at]) - static_cast<int>(isUsable);
   usable[at] = static_cast<unsigned char>(isUsable);
+  stale = std::min(stale, static_cast<int>(at));
   ++added;
   runs[at] = Latest();
 }
 
-Coherence::Run Coherence::Latest() const {
+Coherence::Run Coherence::Latest() {
   constexpr double kUnsteady = std::numeric_limits<double>::infinity();
   if (added < length || unusable > 0) {
     return {kUnsteady, 0.0};
   }
-  // A handful of values: summed afresh each time, so that no rounding builds up. The amplitudes
-  // in the low lanes, the steps in the high ones, each added in the ring's order.
+  // A handful of values: summed afresh each time in the ring's order, so that no rounding builds
+  // up; the sums before the new value's place are those of last time. The amplitudes in the low
+  // lanes, the steps in the high ones.
   const double* v = values.data();
-  Pair sum(0.0);
-  for (int i = 0; i < length; ++i) {
+  double* running = prefix.data();
+  Pair sum = stale == 0 ? Pair(0.0) : Pair::Load(running + 2 * (stale - 1));
+  for (int i = stale; i < length; ++i) {
     sum += Pair::Load(v + 2 * i);
+    sum.Store(running + 2 * i);
   }
+  stale = length;
   const double n = static_cast<double>(length);
   const double meanAmplitude = sum.Low() / n;
   const double meanStep = sum.High() / n;

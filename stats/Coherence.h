@@ -38,7 +38,7 @@ class Coherence {
     double unsteadiness;
     double amplitude;
   };
-  Run Latest() const;
+  Run Latest();
 
   int length;
   // The last `length` values, a ring: each one's amplitude and step side by side, so that the
@@ -47,6 +47,10 @@ class Coherence {
   std::vector<double> values;
   std::vector<unsigned char> usable;
   int unusable;
+  // The running sums of `values` in the ring's order, as pairs, valid below `stale`: a new value
+  // changes only those from its place on.
+  std::vector<double> prefix;
+  int stale = 0;
   std::vector<Run> runs;  // the run that ends with each of the last `length` values
   std::int64_t added = 0;
 };
