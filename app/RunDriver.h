@@ -23,6 +23,7 @@
 #include "core/SampleFormat.h"
 #include "dsp/BandPass.h"
 #include "stats/RunSummary.h"
+#include "wav/SampleDecoder.h"
 
 namespace wavfreq {
 
@@ -113,21 +114,19 @@ class RunDriver {
         summary->ProcessBlock(samples, count);
       }
     }
-    /// Samples stored as floats, for a meter that takes them so; the summary takes their values,
-    /// each times `scale`.
+    /// Samples stored as floats, for a meter that takes them so at the decoder's scale; the
+    /// summary takes them widened.
     template <
         class S = Sample, class M = Meter, class = std::enable_if_t<std::is_same_v<S, double>>,
         class = decltype(std::declval<M&>().ProcessBlock(std::declval<const float*>(), 0, 1.0))>
-    void ProcessBlock(const float* samples, int count, double scale) {
-      meter.ProcessBlock(samples, count, scale);
+    void ProcessBlock(const float* samples, int count) {
+      meter.ProcessBlock(samples, count, SampleDecoder::kSingleScale);
       if (summary != nullptr) {
         constexpr int kPiece = 256;
         double widened[kPiece];
         for (int done = 0; done < count; done += kPiece) {
           const int piece = std::min(kPiece, count - done);
-          for (int i = 0; i < piece; ++i) {
-            widened[i] = static_cast<double>(samples[done + i]) * scale;
-          }
+          SampleDecoder::Widen(samples + done, piece, widened);
           summary->ProcessBlock(widened, piece);
         }
       }

@@ -48,7 +48,7 @@ class SampleLoop {
   struct TakesSingles : std::false_type {};
   template <class Processor>
   struct TakesSingles<Processor, std::void_t<decltype(std::declval<Processor&>().ProcessBlock(
-                                     std::declval<const float*>(), 0, 1.0))>> : std::true_type {};
+                                     std::declval<const float*>(), 0))>> : std::true_type {};
   /// The form in which a source's samples can be read as stored and widened to `Sample`: bytes
   /// and words to int, floats to double.
   template <class Sample, class Source>
@@ -182,7 +182,7 @@ void SampleLoop::Run(Source& source, Processor& processor, int channel, const St
         if constexpr (TakesSingles<Processor>::value && CanReadStored<Source>::value) {
           // The meter takes floats as stored: none is widened but a crossing's.
           const auto measureSingles = [&](const float* samples, int count) {
-            processor.ProcessBlock(samples, count, SampleDecoder::kSingleScale);
+            processor.ProcessBlock(samples, count);
             return told(count);
           };
           done = MeasureStored<float, float>(source, channel, measureSingles);
