@@ -315,6 +315,9 @@ class BasicWavFreqMeter final : public IDataProcessor {
     constexpr int kWidth = SignMasks::kWidth;
     Sample previous = StoredAs<Sample>(previousSample);
     std::int64_t steps = 0;  // 1.0 steps not yet added to sinceCrossing
+    // The distance and the window's sum stay in registers between crossings.
+    double since = sinceCrossing;
+    double sum = intervalSum;
     int i = 0;
     for (; i + kWidth <= count; i += kWidth) {
       const SignMasks signs = SignMasks::Of(samples + i);
@@ -328,17 +331,18 @@ class BasicWavFreqMeter final : public IDataProcessor {
       while (crossings != 0) {
         const int at = LowestBit(crossings);
         steps += (at - next) - OnesBetween(still, next, at);
-        sinceCrossing = AddOnes(sinceCrossing, steps);
+        since = AddOnes(since, steps);
         steps = 0;
-        previousSample = ValueOf(at == 0 ? previous : samples[i + at - 1]);
-        CountCrossing(ValueOf(samples[i + at]), firstPosition + i + at, 0.0);
+        Cross<false>(ValueOf(samples[i + at]), ValueOf(at == 0 ? previous : samples[i + at - 1]),
+                     firstPosition + i + at, 0.0, since, sum);
         next = at + 1;
         crossings &= crossings - 1;
       }
       steps += (kWidth - next) - OnesBetween(still, next, kWidth);
       previous = samples[i + kWidth - 1];
     }
-    sinceCrossing = AddOnes(sinceCrossing, steps);
+    sinceCrossing = AddOnes(since, steps);
+    intervalSum = sum;
     previousSample = ValueOf(previous);
     ProcessAtZero<false>(samples + i, count - i, firstPosition + i);
   }
@@ -438,38 +442,46 @@ class BasicWavFreqMeter final : public IDataProcessor {
 #endif
   void
   CountCrossing(double current, std::int64_t position, double level) {
+    Cross<true>(current, previousSample, position, level, sinceCrossing, intervalSum);
+  }
+
+  // A crossing between `previous` and `current`, with the distance since the last crossing and
+  // the window's sum held by the caller. `kMayGate`: whether the gate can be on.
+  template <bool kMayGate>
+  void Cross(double current, double previous, std::int64_t position, double level, double& since,
+             double& sum) {
     // Exact for integer samples, whose differences need at most 33 bits.
-    const double d = current - previousSample;
+    const double d = current - previous;
     // The crossing's place between the previous sample (0) and the current one (1).
-    const double fraction = std::fabs(d) > 0.1 ? (level - previousSample) / d : 0.5;
-    sinceCrossing = sinceCrossing + fraction;
-    if (sinceCrossing > 1.0) {
-      if (gated && IsGap(sinceCrossing)) {
+    const double fraction = std::fabs(d) > 0.1 ? (level - previous) / d : 0.5;
+    since = since + fraction;
+    if (since > 1.0) {
+      if (kMayGate && gated && IsGap(since, sum)) {
         // A gap, a dropout or a dip below the gate: no half period of the tone. The window
         // starts again from this crossing and reports nothing until it holds a distance.
         intervals.clear();
-        intervalSum = 0.0;
-        sinceCrossing = 1.0 - fraction;
+        sum = 0.0;
+        since = 1.0 - fraction;
         return;
       }
-      intervals.push_back(sinceCrossing);
-      intervalSum = intervalSum + sinceCrossing;
-      sinceCrossing = 1.0 - fraction;
+      intervals.push_back(since);
+      sum = sum + since;
+      since = 1.0 - fraction;
     }
     // One trim per crossing at most keeps the work per sample constant.
-    if (intervalSum > static_cast<double>(windowLength) && !intervals.empty()) {
-      intervalSum = intervalSum - intervals.front();
+    if (sum > static_cast<double>(windowLength) && !intervals.empty()) {
+      sum = sum - intervals.front();
       intervals.pop_front();
     }
     if (!intervals.empty()) {
-      const double beforeRate = static_cast<double>(position) - intervalSum * 0.5 - fraction;
+      const double beforeRate = static_cast<double>(position) - sum * 0.5 - fraction;
       // Most values are thinned away by the writer: those are not worked out.
       if (beforeRate < BeforeRateDropped()) {
         return;
       }
       const double n = static_cast<double>(intervals.size());
       const double time = beforeRate / sampleRate;
-      const double frequency = sampleRate / ((intervalSum + intervalSum) / n);
+      const double frequency = sampleRate / ((sum + sum) / n);
       writer.WriteValue(time, frequency);
     }
   }
@@ -489,12 +501,11 @@ class BasicWavFreqMeter final : public IDataProcessor {
 
   // Gated, a distance longer than the window, or more than twice the mean of the distances the
   // window holds, is a gap in the tone: a steady tone's half periods never come near either.
-  bool IsGap(double distance) const {
+  bool IsGap(double distance, double sum) const {
     if (distance > static_cast<double>(windowLength)) {
       return true;
     }
-    return !intervals.empty() &&
-           distance > (intervalSum + intervalSum) / static_cast<double>(intervals.size());
+    return !intervals.empty() && distance > (sum + sum) / static_cast<double>(intervals.size());
   }
 
   template <bool kReal>
