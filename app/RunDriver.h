@@ -114,6 +114,22 @@ class RunDriver {
         summary->ProcessBlock(samples, count);
       }
     }
+    /// 16-bit samples as stored, for a meter that takes them so; the summary takes them widened.
+    template <class S = Sample, class M = Meter, class = std::enable_if_t<std::is_same_v<S, int>>,
+              class = decltype(std::declval<M&>().ProcessBlock(std::declval<const std::int16_t*>(),
+                                                               0))>
+    void ProcessBlock(const std::int16_t* samples, int count) {
+      meter.ProcessBlock(samples, count);
+      if (summary != nullptr) {
+        constexpr int kPiece = 256;
+        int widened[kPiece];
+        for (int done = 0; done < count; done += kPiece) {
+          const int piece = std::min(kPiece, count - done);
+          SampleDecoder::Widen(samples + done, piece, widened);
+          summary->ProcessBlock(widened, piece);
+        }
+      }
+    }
     /// Samples stored as floats, for a meter that takes them so at the decoder's scale; the
     /// summary takes them widened.
     template <

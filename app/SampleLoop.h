@@ -49,6 +49,12 @@ class SampleLoop {
   template <class Processor>
   struct TakesSingles<Processor, std::void_t<decltype(std::declval<Processor&>().ProcessBlock(
                                      std::declval<const float*>(), 0))>> : std::true_type {};
+  /// Whether a processor takes 16-bit samples as stored.
+  template <class Processor, class = void>
+  struct TakesWords : std::false_type {};
+  template <class Processor>
+  struct TakesWords<Processor, std::void_t<decltype(std::declval<Processor&>().ProcessBlock(
+                                   std::declval<const std::int16_t*>(), 0))>> : std::true_type {};
   /// The form in which a source's samples can be read as stored and widened to `Sample`: bytes
   /// and words to int, floats to double.
   template <class Sample, class Source>
@@ -176,7 +182,16 @@ void SampleLoop::Run(Source& source, Processor& processor, int channel, const St
         done = MeasureStored<std::uint8_t, Sample>(source, channel, measure);
         break;
       case SampleDecoder::Stored::kWords:
-        done = MeasureStored<std::int16_t, Sample>(source, channel, measure);
+        if constexpr (TakesWords<Processor>::value && CanReadStored<Source>::value) {
+          // The meter reads the words' signs as they are; only the summary widens them.
+          const auto measureWords = [&](const std::int16_t* samples, int count) {
+            processor.ProcessBlock(samples, count);
+            return told(count);
+          };
+          done = MeasureStored<std::int16_t, std::int16_t>(source, channel, measureWords);
+        } else {
+          done = MeasureStored<std::int16_t, Sample>(source, channel, measure);
+        }
         break;
       case SampleDecoder::Stored::kSingles:
         if constexpr (TakesSingles<Processor>::value && CanReadStored<Source>::value) {

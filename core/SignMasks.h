@@ -37,6 +37,23 @@ struct SignMasks {
 #endif
   }
 
+  static SignMasks Of(const std::int16_t* samples) {
+#if defined(__SSE2__)
+    SignMasks masks;
+    const __m128i zero = _mm_setzero_si128();
+    for (int group = 0; group < 4; ++group) {
+      const std::int16_t* at = samples + 16 * group;
+      const __m128i bytes =
+          _mm_packs_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 8)));
+      masks.Add(group, _mm_movemask_epi8(_mm_cmpgt_epi8(bytes, zero)), _mm_movemask_epi8(bytes));
+    }
+    return masks;
+#else
+    return OneByOne(samples);
+#endif
+  }
+
   static SignMasks Of(const double* samples) {
 #if defined(__SSE2__)
     SignMasks masks;

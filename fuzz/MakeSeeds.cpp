@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   }
   // Window, gate choice, level and width choice, block seed; then 16-bit samples: a tone, the
   // same tone in noise and gated, a tone on a stretch of silence at the level 0.5, and the first
-  // two as floats.
+  // two as floats and the noisy one as words.
   const std::vector<int> meterTone = Sine(700, 3000, 8000, 800);
   const std::vector<int> noisy =
       WithNoise(std::vector<double>(meterTone.begin(), meterTone.end()), 400.0, 1);
@@ -91,6 +91,9 @@ int main(int argc, char** argv) {
       // The tone and the gated noisy one as floats.
       Concat({Le16(80), {0, 0x48}, Le32(4), Frames16({Sine(1000, 9000, 8000, 800)})}),
       Concat({Le16(80), {100, 0x4A}, Le32(5), Frames16({noisy})}),
+      // The noisy tone as stored words, ungated and gated.
+      Concat({Le16(80), {0, 0x40}, Le32(6), Frames16({noisy})}),
+      Concat({Le16(80), {100, 0x40}, Le32(7), Frames16({noisy})}),
   };
   for (std::size_t i = 0; i < meterSeeds.size(); ++i) {
     WriteFile(std::string(argv[3]) + "/seed" + std::to_string(i), meterSeeds[i]);

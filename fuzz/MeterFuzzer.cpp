@@ -6,7 +6,8 @@
 // window, the gate, the level, the sample width and whether the samples are integers or real
 // values (the integers times a scale, some of which bring them near the level's 0.0001), and seed
 // the block sizes; the rest are the samples. Real values may instead be rounded to floats at the
-// 32-bit scale, which the blocks then take as stored.
+// 32-bit scale, which the blocks then take as stored, and 16-bit integers may be taken as stored
+// words.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -48,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const double scales[] = {1.0, 1.0 / 3.0, 1e-5, 0x1p-20};
   const double scale = scales[(data[3] >> 4) & 3];
   const bool singles = real && (data[3] & 0x40) != 0;
+  const bool words = !real && !wide && (data[3] & 0x40) != 0;
   constexpr double kSingleScale = 2147483648.0;
   std::uint32_t blockSeed = wavfreq::ReadLe32(data + 4);
 
@@ -76,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::vector<double> values;
   std::vector<float> stored;
+  std::vector<std::int16_t> storedWords(samples.begin(), samples.end());
   for (int sample : samples) {
     values.push_back(static_cast<double>(sample) * scale);
     if (singles) {
@@ -97,6 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (singles) {
       blocks.ProcessBlock(stored.data() + done, static_cast<int>(count), kSingleScale);
       edgeMeter.ProcessBlock(stored.data() + done, static_cast<int>(count), kSingleScale);
+    } else if (words) {
+      blocks.ProcessBlock(storedWords.data() + done, static_cast<int>(count));
+      edgeMeter.ProcessBlock(storedWords.data() + done, static_cast<int>(count));
     } else if (real) {
       blocks.ProcessBlock(values.data() + done, static_cast<int>(count));
       edgeMeter.ProcessBlock(values.data() + done, static_cast<int>(count));

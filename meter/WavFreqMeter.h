@@ -55,32 +55,11 @@ class BasicWavFreqMeter final : public IDataProcessor {
   /// block; at the level 0.0 the crossing tests become integer tests of the same outcome, and
   /// the 1.0 steps between crossings are added in one go with the same rounding (AddOnes). The
   /// floating-point operations that reach a report are those of ProcessSample, in its order.
-  void ProcessBlock(const int* samples, int count) override {
-    if constexpr (TakesBlocks<Mean>::value) {
-      const double level = mean.AddSamples(count);
-      int start = 0;
-      // The integer path keeps the previous sample as an int; after real samples it may be none.
-      if (count > 0 && !IsIntegerSample(previousSample)) {
-        Process<false>(samples[0], samplesReceived, level);
-        start = 1;
-      }
-      if (level == 0.0 && !gated) {
-        ProcessAtZeroBySigns(samples + start, count - start, samplesReceived + start);
-      } else if (level == 0.0 && gateThreshold > 0.0) {
-        ProcessAtZero<true>(samples + start, count - start, samplesReceived + start);
-      } else {
-        for (int i = start; i < count; ++i) {
-          Process<false>(samples[i], samplesReceived + i, level);
-        }
-      }
-      samplesReceived += count;
-    } else {
-      // A provider may lag: sample by sample, under the backlog rule.
-      for (int i = 0; i < count; ++i) {
-        Receive<false>(static_cast<double>(samples[i]));
-      }
-    }
-  }
+  void ProcessBlock(const int* samples, int count) override { ProcessIntegers(samples, count); }
+
+  /// A block of 16-bit samples as stored: measured as the int block measures the same values, the
+  /// signs read from the words themselves.
+  void ProcessBlock(const std::int16_t* samples, int count) { ProcessIntegers(samples, count); }
 
   /// A block of real-valued samples, in the units of the integer ones, not rounded: a filter's
   /// output, or samples stored as floating point. They must be finite. A real sample lies on the
@@ -156,12 +135,43 @@ class BasicWavFreqMeter final : public IDataProcessor {
   /// An integer sample lies on the level when it is no further from it than this.
   static constexpr double kOnLevel = 0.0001;
 
-  static bool IsIntegerSample(double value) {
-    return value >= -2147483648.0 && value <= 2147483647.0 &&
-           static_cast<double>(static_cast<int>(value)) == value;
+  template <class Sample>
+  static bool IsStorable(double value) {
+    return value >= static_cast<double>(std::numeric_limits<Sample>::min()) &&
+           value <= static_cast<double>(std::numeric_limits<Sample>::max()) &&
+           static_cast<double>(static_cast<Sample>(value)) == value;
   }
 
-  // One sample, through the level provider: held back while the provider lags.
+  // Integer samples, as int or as stored in 16 bits.
+  template <class Sample>
+  void ProcessIntegers(const Sample* samples, int count) {
+    if constexpr (TakesBlocks<Mean>::value) {
+      const double level = mean.AddSamples(count);
+      int start = 0;
+      // The integer path keeps the previous sample as one of its own; after real samples it may
+      // be none.
+      if (count > 0 && !IsStorable<Sample>(previousSample)) {
+        Process<false>(samples[0], samplesReceived, level);
+        start = 1;
+      }
+      if (level == 0.0 && !gated) {
+        ProcessAtZeroBySigns(samples + start, count - start, samplesReceived + start);
+      } else if (level == 0.0 && gateThreshold > 0.0) {
+        ProcessAtZero<true>(samples + start, count - start, samplesReceived + start);
+      } else {
+        for (int i = start; i < count; ++i) {
+          Process<false>(samples[i], samplesReceived + i, level);
+        }
+      }
+      samplesReceived += count;
+    } else {
+      // A provider may lag: sample by sample, under the backlog rule.
+      for (int i = 0; i < count; ++i) {
+        Receive<false>(static_cast<double>(samples[i]));
+      }
+    }
+  }
+
   // A sample's value as the crossing arithmetic takes it, and back: floats are scaled, exactly.
   template <class Sample>
   double ValueOf(Sample sample) const {
@@ -191,6 +201,7 @@ class BasicWavFreqMeter final : public IDataProcessor {
     }
   }
 
+  // One sample, through the level provider: held back while the provider lags.
   template <bool kReal>
   void Receive(double sample) {
     const double level = mean.AddSample(sample);

@@ -31,6 +31,8 @@ TEST(SignMasksTest, IntegersAtTheEdgesOfEveryWidthKeepTheirSigns) {
   ExpectSameAsOneByOne<int>({0, 1, -1, 127, 128, -128, -129, 255, 256, 32767, 32768, -32768, -32769,
                              65536, -65536, 2147483647, -2147483647 - 1, 0, 0},
                             1);
+  ExpectSameAsOneByOne<std::int16_t>({0, 1, -1, 127, 128, -128, -129, 255, 256, 32767, -32768, 0},
+                                     4);
 }
 
 TEST(SignMasksTest, RealsKeepTheirSignsAndNegativeZeroIsZero) {

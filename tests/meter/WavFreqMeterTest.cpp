@@ -225,7 +225,8 @@ TEST(WavFreqMeterTest, GatedDistanceOfMoreThanTwiceTheMeanRestartsTheWindow) {
 }
 
 // Reports through the product's meter, the signal given in blocks of random sizes.
-std::vector<std::pair<double, double>> MeasureInBlocks(const std::vector<int>& samples,
+template <class Sample>
+std::vector<std::pair<double, double>> MeasureInBlocks(const std::vector<Sample>& samples,
                                                        double level, double gate,
                                                        std::uint32_t seed) {
   RecordingWriter writer;
@@ -278,6 +279,39 @@ TEST(WavFreqMeterTest, BlocksGiveTheBitsOfSampleBySample) {
         ASSERT_EQ(std::memcmp(&blocks[i], &writer.values[i], sizeof blocks[i]), 0)
             << level << " " << gate << " at " << i;
       }
+    }
+  }
+}
+
+TEST(WavFreqMeterTest, StoredWordsGiveTheBitsOfTheSameIntegers) {
+  // A noisy tone with stretches on the level, runs near a gate that is not an integer, and the
+  // words' extremes.
+  std::mt19937 random(7);
+  std::vector<std::int16_t> words;
+  for (int i = 0; i < 30000; ++i) {
+    const double tone = 3000.0 * std::sin(i * 0.37) + static_cast<double>(random() % 401) - 200.0;
+    words.push_back(static_cast<std::int16_t>(i % 997 < 40 ? 0 : tone));
+  }
+  for (int i = 0; i < 300; ++i) {
+    words.insert(words.end(), {150, 149, 150, -200, -151, -200, 32767, -32768, 0});
+  }
+  for (double level : {0.0, 0.5}) {
+    for (double gate : {0.0, 150.5}) {
+      RecordingWriter writer;
+      ConstMean mean(0, level);
+      WavFreqMeter meter(writer, mean, 80, 8000);
+      if (gate > 0.0) {
+        meter.SetGate(gate);
+      }
+      for (std::int16_t word : words) {
+        meter.ProcessSample(word);
+      }
+      ASSERT_GT(writer.values.size(), 1000u);
+      const auto blocks = MeasureInBlocks(words, level, gate, 9);
+      ASSERT_EQ(blocks.size(), writer.values.size()) << level << " " << gate;
+      EXPECT_EQ(std::memcmp(blocks.data(), writer.values.data(), blocks.size() * sizeof blocks[0]),
+                0)
+          << level << " " << gate;
     }
   }
 }
