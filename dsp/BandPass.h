@@ -95,6 +95,10 @@ class BandPass {
     Hand(sink, total);
   }
 
+  /// Keeps the output side to the baseline vector instructions (SSE2 on x86-64) where the
+  /// processor has wider ones: the output is the same to the bit either way.
+  void KeepToBaseline() { wideVectors = false; }
+
   /// Samples averaged into one value of the low rate.
   int Decimation() const { return decimation; }
   /// Taps of the FIR filter at the low rate.
@@ -217,6 +221,7 @@ class BandPass {
   enum Averaging { kAre, kAim, kBre, kBim };
   enum Interpolation { kPre, kPim, kQre, kQim, kTables };
 
+  bool wideVectors = false;  // the output side four samples to a register (AVX)
   int decimation = 1;
   std::size_t tableStride = 2;        // decimation rounded up to even
   std::uint64_t centreHalfHertz = 0;  // low + high: the centre in units of 0.5 Hz
