@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// Not for Windows, where GCC does not keep the stack aligned for AVX registers it spills.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
 #include <immintrin.h>
 #define WAVFREQ_AVX_AT_RUN_TIME 1
 #endif
