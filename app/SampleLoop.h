@@ -165,6 +165,14 @@ void SampleLoop::Run(Source& source, Processor& processor, int channel, const St
     }
     return told(count);
   };
+  const auto measureWords = [&](const std::int16_t* samples, int count) {
+    if constexpr (TakesWords<Processor>::value) {
+      processor.ProcessBlock(samples, count);
+    } else {
+      static_cast<void>(samples);
+    }
+    return told(count);
+  };
   bool readAhead = false;
   if constexpr (CanReadAhead<Source>::value) {
     // A stream's next frames may not have arrived: what has is measured before the run waits,
@@ -179,15 +187,17 @@ void SampleLoop::Run(Source& source, Processor& processor, int channel, const St
     // where they are bytes, words or floats, and widened here a block at a time.
     switch (StoredFormFor<Sample>(source, channel)) {
       case SampleDecoder::Stored::kBytes:
-        done = MeasureStored<std::uint8_t, Sample>(source, channel, measure);
+        if constexpr (TakesWords<Processor>::value && CanReadStored<Source>::value) {
+          // Bytes widened to words, half the stores of ints, whose signs the meter reads eight
+          // to a register.
+          done = MeasureStored<std::uint8_t, std::int16_t>(source, channel, measureWords);
+        } else {
+          done = MeasureStored<std::uint8_t, Sample>(source, channel, measure);
+        }
         break;
       case SampleDecoder::Stored::kWords:
         if constexpr (TakesWords<Processor>::value && CanReadStored<Source>::value) {
           // The meter reads the words' signs as they are; only the summary widens them.
-          const auto measureWords = [&](const std::int16_t* samples, int count) {
-            processor.ProcessBlock(samples, count);
-            return told(count);
-          };
           done = MeasureStored<std::int16_t, std::int16_t>(source, channel, measureWords);
         } else {
           done = MeasureStored<std::int16_t, Sample>(source, channel, measure);

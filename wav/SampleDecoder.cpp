@@ -313,6 +313,24 @@ void SampleDecoder::Widen(const std::uint8_t* stored, int count, int* samples) {
   }
 }
 
+void SampleDecoder::Widen(const std::uint8_t* stored, int count, std::int16_t* samples) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i centre = _mm_set1_epi16(127);
+  for (; i + 16 <= count; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(stored + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + i),
+                     _mm_sub_epi16(_mm_unpacklo_epi8(bytes, zero), centre));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + i + 8),
+                     _mm_sub_epi16(_mm_unpackhi_epi8(bytes, zero), centre));
+  }
+#endif
+  for (; i < count; ++i) {
+    samples[i] = static_cast<std::int16_t>(ReadUnsigned8(stored + i));
+  }
+}
+
 void SampleDecoder::Widen(const std::int16_t* stored, int count, int* samples) {
   int i = 0;
 #if defined(__SSE2__)

@@ -60,6 +60,8 @@ class SampleDecoder {
   std::int64_t StoredSamples(const unsigned char* first, std::int64_t count,
                              std::ptrdiff_t frameSize, float* samples) const;
   static void Widen(const std::uint8_t* stored, int count, int* samples);
+  /// Bytes to words, for a processor that takes 16-bit samples: the same values.
+  static void Widen(const std::uint8_t* stored, int count, std::int16_t* samples);
   static void Widen(const std::int16_t* stored, int count, int* samples);
   static void Widen(const float* stored, int count, double* samples);
   /// What Widen multiplies a float by: full scale, 1.0, to the 32-bit integers' 2^31. A power of

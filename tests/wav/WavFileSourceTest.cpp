@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <limits>
@@ -151,6 +152,9 @@ Reading ReadAll(const Bytes& file, bool pipe, int channel, int blockCapacity) {
       } else if (turn == 2 && form == SampleDecoder::Stored::kBytes) {
         count = source.ReadBlock(channel, bytes.data(), blockCapacity);
         SampleDecoder::Widen(bytes.data(), count, block.data());
+        // Widened to words, the same values.
+        SampleDecoder::Widen(bytes.data(), count, words.data());
+        EXPECT_TRUE(std::equal(words.begin(), words.begin() + count, block.begin()));
       } else if (turn == 2 && form == SampleDecoder::Stored::kWords) {
         count = source.ReadBlock(channel, words.data(), blockCapacity);
         SampleDecoder::Widen(words.data(), count, block.data());
