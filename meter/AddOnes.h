@@ -34,15 +34,27 @@ inline int HighestBit(std::uint64_t word) {
 /// sum x(2^j) lies in [2^j, 2^j + 1], so the next 2^j - 1 additions stay within [2^j, 2^(j+1)]
 /// and are exact, and only the one that makes x(2^(j+1)) rounds: x(2^(j+1)) = x(2^j) + 2^j, one
 /// rounding. A count of n then takes about log2(n) additions, one after the other.
+/// 2^k for k from 0 to 51.
+struct PowersOfTwo {
+  double values[52];
+  constexpr PowersOfTwo() : values() {
+    double power = 1.0;
+    for (double& each : values) {
+      each = power;
+      power = power + power;
+    }
+  }
+  constexpr double operator[](int k) const { return values[k]; }
+};
+inline constexpr PowersOfTwo kPowersOfTwo;
+
 inline double AddOnes(double value, std::int64_t count) {
   if (value >= 0.0 && value <= 1.0 && count > 0 && count < (std::int64_t{1} << 52)) {
     // j: the greatest power of two in the count is 2^j.
     const int powers = HighestBit(static_cast<std::uint64_t>(count));
     value = value + 1.0;
-    double power = 1.0;
     for (int k = 0; k < powers; ++k) {
-      value = value + power;
-      power = power + power;
+      value = value + kPowersOfTwo[k];
     }
     // Exact: x(2^j) + (n - 2^j) <= 2^j + 1 + 2^j - 1.
     return value + static_cast<double>(count - (std::int64_t{1} << powers));
