@@ -183,8 +183,8 @@ void SampleLoop::Run(Source& source, Processor& processor, int channel, const St
   if (readAhead && band != nullptr) {
     done = MeasureFilteredAhead<Sample>(source, channel, *band, filtered, told);
   } else if (readAhead) {
-    // Samples are handed across as stored, a quarter or a half of the bytes the meter takes
-    // where they are bytes, words or floats, and widened here a block at a time.
+    // Samples are handed across as stored where they are bytes, words or floats, and widened
+    // here a block at a time as far as the meter needs: words and floats not at all.
     switch (StoredFormFor<Sample>(source, channel)) {
       case SampleDecoder::Stored::kBytes:
         if constexpr (TakesWords<Processor>::value && CanReadStored<Source>::value) {
