@@ -2,10 +2,9 @@
 
 #include <cmath>
 
-// Not for Windows, where GCC does not keep the stack aligned for AVX registers it spills.
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
+#include "core/Avx.h"
+#if defined(WAVFREQ_AVX_AT_RUN_TIME)
 #include <immintrin.h>
-#define WAVFREQ_AVX_AT_RUN_TIME 1
 #endif
 
 #include "core/Lanes.h"
@@ -54,19 +53,11 @@ __attribute__((target("avx"))) std::size_t InterpolateFours(const double* pRe, c
   _mm256_zeroupper();
   return i;
 }
-
-bool HasAvx() {
-  return __builtin_cpu_supports("avx") != 0;
-}
-#else
-bool HasAvx() {
-  return false;
-}
 #endif
 
 }  // namespace
 
-BandPass::BandPass(int sampleRate, int low, int high) : wideVectors(HasAvx()) {
+BandPass::BandPass(int sampleRate, int low, int high) : wideVectors(Avx::Available()) {
   const double rate = static_cast<double>(sampleRate);
   const double width = static_cast<double>(high - low);
   // A transition as wide as the band, centred on each edge; near 0 Hz or half the rate, what is

@@ -4,10 +4,11 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
-#include "dsp/Phasor.h"
 #include "core/Lanes.h"
+#include "dsp/Phasor.h"
 
 namespace wavfreq {
 
@@ -50,6 +51,16 @@ class Demodulator {
         const Sample* x = samples + done;
         const float* c = cosines.data();
         const float* s = sines.data();
+        if constexpr (kMixesWide<Sample>) {
+          if (wideVectors) {
+            float re[4];
+            float im[4];
+            MixWide(x, c, s, padded, re, im);
+            TakeBlock(Quad::Load(re).Sum(), Quad::Load(im).Sum(), out);
+            done += blockLength;
+            continue;
+          }
+        }
         Quad re0(0.0F), re1(0.0F), im0(0.0F), im1(0.0F);
         for (int i = 0; i < padded; i += 8) {
           const Quad low = Quad::From(x + i);
@@ -115,6 +126,20 @@ class Demodulator {
     }
   }
 
+  // The whole-block mix with the eight places in the lanes of one AVX register each for the
+  // real and the imaginary parts: each lane takes the operations of the two quads' lanes, and
+  // `re` and `im` get what re0 + re1 and im0 + im1 hold there.
+  template <class Sample>
+  static constexpr bool kMixesWide =
+      std::is_same_v<Sample, int> || std::is_same_v<Sample, double> ||
+      std::is_same_v<Sample, float>;
+  static void MixWide(const int* x, const float* c, const float* s, int padded, float* re,
+                      float* im);
+  static void MixWide(const double* x, const float* c, const float* s, int padded, float* re,
+                      float* im);
+  static void MixWide(const float* x, const float* c, const float* s, int padded, float* re,
+                      float* im);
+
   void EndBlock(std::vector<double>& out);
   /// The sum of a whole block against the oscillator from the block's start.
   void TakeBlock(double re, double im, std::vector<double>& out) {
@@ -137,6 +162,7 @@ class Demodulator {
   /// The FIR's output from the last `taps` block sums.
   void Filter(std::vector<double>& out);
 
+  bool wideVectors = false;  // the whole-block mix with AVX
   int blockLength = 1;
   double outputRate = 0.0;
   double delay = 0.0;
