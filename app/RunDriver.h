@@ -120,7 +120,15 @@ class RunDriver {
                                                                0))>
     void ProcessBlock(const std::int16_t* samples, int count) {
       meter.ProcessBlock(samples, count);
-      WidenForSummary(samples, count);
+      if (summary != nullptr) {
+        constexpr int kPiece = 256;
+        int widened[kPiece];
+        for (int done = 0; done < count; done += kPiece) {
+          const int piece = std::min(kPiece, count - done);
+          SampleDecoder::Widen(samples + done, piece, widened);
+          summary->ProcessBlock(widened, piece);
+        }
+      }
     }
     /// Samples stored as floats, for a meter that takes them so at the decoder's scale; the
     /// summary takes them widened.
@@ -129,14 +137,9 @@ class RunDriver {
         class = decltype(std::declval<M&>().ProcessBlock(std::declval<const float*>(), 0, 1.0))>
     void ProcessBlock(const float* samples, int count) {
       meter.ProcessBlock(samples, count, SampleDecoder::kSingleScale);
-      WidenForSummary(samples, count);
-    }
-    /// Stored samples to the summary, if any, widened a piece at a time.
-    template <class Stored>
-    void WidenForSummary(const Stored* samples, int count) {
       if (summary != nullptr) {
         constexpr int kPiece = 256;
-        Sample widened[kPiece];
+        double widened[kPiece];
         for (int done = 0; done < count; done += kPiece) {
           const int piece = std::min(kPiece, count - done);
           SampleDecoder::Widen(samples + done, piece, widened);
